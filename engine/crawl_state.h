@@ -1,0 +1,47 @@
+#pragma once
+// Everything one crawl keeps between its routines. One instance lives as
+// long as the program; DownloadSite resets what it uses at the start of each
+// crawl. RobotRules and RobotCount are never emptied (rules of an earlier
+// crawl only match links into that earlier site).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrelin {
+
+// A flag holds 0 for false and -1 for true.
+constexpr int kTrue = -1;
+constexpr int kFalse = 0;
+
+struct CrawlState {
+  std::string CachePath;  // working folder with the flattened downloads
+  int MainLoaded = 0;     // 1 while the main window is open
+  int StopDownload = 0;   // -1 asks the running crawl to stop
+
+  std::string ContentLength;   // last "Content-length" header read
+  std::int64_t RemoteSize = 0;  // size of the link last measured
+
+  std::string SiteRoot;
+  std::string PageFolder;
+  std::string PageCacheFile;
+  std::string PageText;
+  std::string WebDomain;
+
+  std::vector<std::string> RobotRules;
+  long RobotCount = 0;
+  int RobotsFound = 0;
+
+  std::vector<std::string> FileLinks;  // valid entries 0 .. FileCount - 1
+  long FileCount = 0;
+  std::vector<std::string> PageLinks;  // valid entries 0 .. PageCount
+  long PageCount = 0;
+
+  int StartTime = 0;  // seconds since midnight
+  int EndTime = 0;
+  int Elapsed = 0;
+  std::string DurationText;
+  std::string FailPath;
+  int HadFailures = 0;
+};
+
+}  // namespace kestrelin

@@ -1,0 +1,26 @@
+#pragma once
+// Finding the links of one crawled page and deciding which to keep.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/crawl_context.h"
+
+namespace kestrelin {
+
+// True when `link` ends with html, htm, php, shtml, asp, phtml or shtm
+// (exact case; no "." needed before the type).
+bool IsPageExtension(std::string_view link);
+
+// True when `text` contains a ".".
+bool HasDot(std::string_view text);
+
+// Scans `PageText` for the values of "href=", "src=" and "value=", makes
+// each absolute, filters it by the options, the type lists, the scope, the
+// robots rules and the size limit, and appends every survivor to FileLinks
+// (folder part URL-decoded). Consumes `PageText`: on return it holds what
+// followed the last value read. Always returns normally.
+void ExtractLinks(CrawlContext& ctx, std::string& PageText, int NoDownload, int OnlyDownload,
+                  int LimitSize, std::int64_t SizeLimit, int NoGoUp, int FollowExternal);
+
+}  // namespace kestrelin

@@ -1,0 +1,73 @@
+#include "engine/text_lines.h"
+
+namespace kestrelin {
+namespace {
+
+template <bool kLfEndsLine>
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == '\r' || (kLfEndsLine && c == '\n')) {
+      lines.emplace_back(text.substr(start, i - start));
+      i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+      start = i;
+    } else {
+      ++i;
+    }
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitLinesCr(std::string_view text) { return SplitLines<false>(text); }
+
+std::vector<std::string> SplitLinesAnyEnding(std::string_view text) {
+  return SplitLines<true>(text);
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  std::string out;
+  if (from.empty()) return std::string(text);
+  out.reserve(text.size());
+  std::size_t pos = 0;
+  while (true) {
+    const auto hit = text.find(from, pos);
+    if (hit == std::string_view::npos) break;
+    out.append(text.substr(pos, hit - pos));
+    out.append(to);
+    pos = hit + from.size();
+  }
+  out.append(text.substr(pos));
+  return out;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& line : lines) {
+    out += line;
+    out += "\r\n";
+  }
+  return out;
+}
+
+}  // namespace kestrelin

@@ -1,0 +1,64 @@
+#include "tests/support/sandbox.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace kestrelin::test {
+namespace fs = std::filesystem;
+
+void SandboxedTest::SetUp() {
+  std::random_device rd;
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(info->test_suite_name()) + "-" + info->name();
+  std::replace(name.begin(), name.end(), '/', '_');
+  sandbox_ = fs::temp_directory_path() / ("kestrelin-test-" + name + "-" + std::to_string(rd()));
+  fs::create_directories(sandbox_);
+}
+
+void SandboxedTest::TearDown() {
+  std::error_code ec;
+  // Read-only leftovers of a test must not keep the folder alive.
+  for (auto it = fs::recursive_directory_iterator(sandbox_, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::remove_all(sandbox_, ec);
+}
+
+std::string SandboxedTest::SandboxPath(const std::string& relative) const {
+  return (sandbox_ / relative).string();
+}
+
+void SandboxedTest::WriteFileAt(const std::string& relative, const std::string& bytes) const {
+  WriteWholeFile(sandbox_ / relative, bytes);
+}
+
+std::string SandboxedTest::ReadFileAt(const std::string& relative) const {
+  return ReadWholeFile(sandbox_ / relative);
+}
+
+std::vector<std::string> ListTree(const fs::path& root) {
+  std::vector<std::string> files;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(root, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_regular_file()) files.push_back(fs::relative(it->path(), root).generic_string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string ReadWholeFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteWholeFile(const fs::path& path, const std::string& bytes) {
+  if (path.has_parent_path()) fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace kestrelin::test

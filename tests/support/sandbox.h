@@ -1,0 +1,31 @@
+#pragma once
+// Gives each test its own temporary folder, removed afterwards.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace kestrelin::test {
+
+class SandboxedTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The sandbox folder, without a final separator.
+  const std::filesystem::path& Sandbox() const { return sandbox_; }
+  std::string SandboxPath(const std::string& relative) const;
+  // Creates parent folders as needed.
+  void WriteFileAt(const std::string& relative, const std::string& bytes) const;
+  std::string ReadFileAt(const std::string& relative) const;
+
+ private:
+  std::filesystem::path sandbox_;
+};
+
+// Every regular file below `root`, as paths relative to it, sorted.
+std::vector<std::string> ListTree(const std::filesystem::path& root);
+std::string ReadWholeFile(const std::filesystem::path& path);
+void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes);
+
+}  // namespace kestrelin::test

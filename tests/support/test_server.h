@@ -1,0 +1,81 @@
+#pragma once
+// An HTTP (or HTTPS) server on 127.0.0.1 with a free port, run on its own
+// thread for the length of a test. Serves a folder and declared responses,
+// can misbehave on purpose, and counts the requests it gets per path.
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace kestrelin::test {
+
+// How a declared response is delivered.
+enum class Delivery {
+  Normal,     // Content-Length and the whole body
+  Chunked,    // no Content-Length, chunked transfer encoding
+  ShortBody,  // announces the whole body's length, sends only half, closes
+  BrokenChunked,  // a chunked body whose last chunk never comes; closes
+  Drop,       // closes the connection without any response
+};
+
+struct DeclaredResponse {
+  int Status = 200;
+  std::string Body;
+  std::string ContentType = "text/html";
+  std::multimap<std::string, std::string> Headers;  // extra response headers
+  Delivery How = Delivery::Normal;
+  int DelayMs = 0;  // wait this long before answering
+};
+
+struct SeenRequest {
+  std::string Method;
+  std::string Path;  // as sent on the request line, query included
+  std::multimap<std::string, std::string> Headers;
+};
+
+struct TlsFiles {
+  std::string CertFile;  // server certificate (PEM)
+  std::string KeyFile;   // its private key (PEM)
+  std::string CaFile;    // the authority that signed it, for the client to trust
+};
+
+// Generates a self-made authority and a certificate for 127.0.0.1 and
+// localhost signed by it, in `folder`. Throws on failure (tests only).
+TlsFiles MakeTestCertificates(const std::string& folder);
+
+class TestServer {
+ public:
+  TestServer();                        // plain HTTP
+  explicit TestServer(const TlsFiles& tls);  // HTTPS
+  ~TestServer();
+  TestServer(const TestServer&) = delete;
+  TestServer& operator=(const TestServer&) = delete;
+
+  int Port() const;
+  // "http://127.0.0.1:PORT" (or https), without a final "/".
+  std::string BaseUrl() const;
+
+  // Files below `folder` answer GET and HEAD at their relative path, with
+  // ETag and Last-Modified, honouring If-None-Match / If-Modified-Since.
+  void ServeFolder(const std::string& folder);
+  // A response for exactly this path (query ignored); wins over the folder.
+  void Declare(const std::string& path, DeclaredResponse response);
+  // Shorthand: 200 with `body`.
+  void Declare(const std::string& path, const std::string& body,
+               const std::string& contentType = "text/html");
+  // HEAD requests for `path` get 405 (servers that refuse HEAD).
+  void RefuseHead(const std::string& path);
+
+  // Requests received for `path` (without query), all methods.
+  int RequestCount(const std::string& path) const;
+  int TotalRequests() const;
+  std::vector<SeenRequest> Requests() const;
+  void ResetCounts();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kestrelin::test

@@ -1,0 +1,174 @@
+// kestrelin-crawl: one crawl without a window, for scripts, benchmarks and
+// black-box tests. See usage() for the interface.
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "engine/crawl_context.h"
+#include "engine/download_site.h"
+#include "engine/paths.h"
+#include "engine/type_list_file.h"
+#include "platform/curl_internet_cache.h"
+#include "platform/std_file_service.h"
+#include "platform/system_clock.h"
+#include "tools/console_host.h"
+
+namespace {
+
+using namespace kestrelin;
+
+std::atomic<bool> gInterrupted{false};
+
+extern "C" void OnInterrupt(int) { gInterrupted.store(true); }
+
+const char kUsage[] =
+    "usage: kestrelin-crawl --URL=TEXT --SavePath=DIR [--Name=VALUE ...]\n"
+    "                       [--program-dir=DIR] [--cache-dir=DIR] [--ca-file=FILE]\n"
+    "                       [--trace] [--stop-after-files=N]\n"
+    "Options (--Name=VALUE): RipPageOnly NoDownload OnlyDownload NoValidate ListFailed\n"
+    "  HideDLing TxtOutput LimitSize SizeLimit NoGoUp DecodeName FollowExternal\n";
+
+struct Arguments {
+  std::string URL;
+  std::string SavePath;
+  std::optional<std::string> url;
+  std::optional<std::string> savePath;
+  CrawlOptions options;
+  std::string programDir = ".";
+  std::string cacheDir;
+  std::string caFile;
+  bool trace = false;
+  long stopAfterFiles = 0;
+};
+
+bool ParseInteger(const std::string& text, long long& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  out = std::strtoll(text.c_str(), &end, 10);
+  return errno == 0 && end && *end == '\0';
+}
+
+bool SetOption(CrawlOptions& o, const std::string& name, const std::string& value) {
+  long long n = 0;
+  if (!ParseInteger(value, n)) return false;
+  if (name == "SizeLimit") {
+    if (n < 0) return false;
+    o.SizeLimit = n;
+    return true;
+  }
+  const std::map<std::string, int CrawlOptions::*> states = {
+      {"RipPageOnly", &CrawlOptions::RipPageOnly}, {"NoDownload", &CrawlOptions::NoDownload},
+      {"OnlyDownload", &CrawlOptions::OnlyDownload}, {"NoValidate", &CrawlOptions::NoValidate},
+      {"ListFailed", &CrawlOptions::ListFailed},   {"HideDLing", &CrawlOptions::HideDLing},
+      {"TxtOutput", &CrawlOptions::TxtOutput},     {"LimitSize", &CrawlOptions::LimitSize},
+      {"NoGoUp", &CrawlOptions::NoGoUp},           {"DecodeName", &CrawlOptions::DecodeName},
+      {"FollowExternal", &CrawlOptions::FollowExternal}};
+  const auto it = states.find(name);
+  if (it == states.end() || n < 0 || n > 2) return false;
+  o.*(it->second) = static_cast<int>(n);
+  return true;
+}
+
+std::optional<Arguments> Parse(int argc, char** argv) {
+  Arguments a;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--trace") {
+      a.trace = true;
+      continue;
+    }
+    if (arg.rfind("--", 0) != 0 || arg.find('=') == std::string::npos) return std::nullopt;
+    const std::string name = arg.substr(2, arg.find('=') - 2);
+    const std::string value = arg.substr(arg.find('=') + 1);
+    long long n = 0;
+    if (name == "URL") a.url = value;
+    else if (name == "SavePath") a.savePath = value;
+    else if (name == "program-dir") a.programDir = value;
+    else if (name == "cache-dir") a.cacheDir = value;
+    else if (name == "ca-file") a.caFile = value;
+    else if (name == "stop-after-files") {
+      if (!ParseInteger(value, n) || n < 1) return std::nullopt;
+      a.stopAfterFiles = static_cast<long>(n);
+    } else if (!SetOption(a.options, name, value)) {
+      return std::nullopt;
+    }
+  }
+  if (!a.url || !a.savePath || a.programDir.empty()) return std::nullopt;
+  a.URL = *a.url;
+  a.SavePath = *a.savePath;
+  return a;
+}
+
+std::string DefaultCacheDir() {
+  if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg)
+    return std::string(xdg) + "/kestrelin";
+  if (const char* home = std::getenv("HOME"); home && *home)
+    return std::string(home) + "/.cache/kestrelin";
+  return "kestrelin-cache";
+}
+
+std::string EscapeLineEnds(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else out += c;
+  }
+  return out;
+}
+
+std::string AbsoluteFolder(const std::string& folder) {
+  std::error_code ec;
+  const auto absolute = std::filesystem::absolute(folder, ec);
+  return ec ? folder : absolute.lexically_normal().string();
+}
+
+StaticFileTypeLists ReadTypeLists(FileService& fso, const std::string& programDir) {
+  StaticFileTypeLists lists;
+  lists.Ignored() =
+      ReadTypeList(fso, JoinPath(programDir, TypeListFileName(TypeListKind::Ignored)),
+                   TypeListKind::Ignored).Types;
+  lists.Exclusive() =
+      ReadTypeList(fso, JoinPath(programDir, TypeListFileName(TypeListKind::Exclusive)),
+                   TypeListKind::Exclusive).Types;
+  return lists;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  auto parsed = Parse(argc, argv);
+  if (!parsed) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  Arguments& a = *parsed;
+  std::signal(SIGINT, OnInterrupt);
+
+  const std::string programDir = AbsoluteFolder(a.programDir);
+  StdFileService fso;
+  SystemClock clock;
+  CurlInternetCache cache(CurlCacheSettings{
+      a.cacheDir.empty() ? DefaultCacheDir() : a.cacheDir, a.caFile});
+  StaticFileTypeLists types = ReadTypeLists(fso, programDir);
+
+  CrawlState state;
+  state.CachePath = JoinPath(programDir, "cache");
+  if (!fso.FolderExists(state.CachePath)) fso.CreateFolder(state.CachePath);
+  ConsoleHost host(state, a.trace, a.stopAfterFiles, gInterrupted);
+  CrawlContext ctx{state, host, cache, fso, clock, types, programDir};
+
+  DownloadSite(ctx, a.SavePath, a.URL, a.options);
+
+  std::cout << host.FormatFinalLog();
+  std::cout << "MESSAGE\t" << EscapeLineEnds(host.CompletionMessage()) << "\n";
+  std::cout.flush();
+  return 0;
+}
