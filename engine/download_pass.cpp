@@ -1,6 +1,126 @@
 #include "engine/download_pass.h"
+
+#include "engine/copy_downloaded_file.h"
+#include "engine/flattened_name.h"
+#include "engine/link_extraction.h"
+#include "engine/paths.h"
+#include "engine/progress_percent.h"
+#include "engine/text_lines.h"
+#include "engine/tray_tip.h"
+
 namespace kestrelin {
-bool RunDownloadPass(CrawlContext&, long&, long, const std::string&, const CrawlOptions&) {
+namespace {
+
+void YieldTwice(CrawlHost& host) {
+  host.YieldEvents();
+  host.YieldEvents();
+}
+
+void ReportStop(CrawlContext& ctx) {
+  CrawlHost& host = ctx.Host;
+  ctx.Cache.CancelUpcoming();
+  host.AddLine("Downloading stopped at command");
+  host.SetLineRed(host.LineCount());
+  host.MakeLineVisible(host.LineCount());
+  YieldTwice(host);
+}
+
+// Turns the file's own line into the red failure line keyed by link + " (" +
+// page + ")". When that line is already gone (a good copy removed it before
+// the copy turned out empty) a new line takes its place rather than
+// recolouring someone else's.
+void MarkDownloadFailure(CrawlContext& ctx, long fileLine, const std::string& link,
+                         const std::string& pageUrl) {
+  CrawlHost& host = ctx.Host;
+  const std::string text = "Could not download " + link;
+  const std::string key = link + " (" + pageUrl + ")";
+  if (host.LineCount() == fileLine) {
+    host.SetLineText(fileLine, text);
+    host.SetLineKey(fileLine, key);
+  } else if (!host.AddKeyedLine(text, key)) {
+    host.AddLine(text);
+  }
+  host.SetLineRed(host.LineCount());
+  host.MakeLineVisible(host.LineCount());
+  ctx.State.HadFailures = kTrue;
+}
+
+// A working copy that must not reach the destination (empty, or possibly
+// cut short by a failed copy) is taken out of the working folder.
+void DiscardWorkingCopy(CrawlContext& ctx, const std::string& workingPath) {
+  if (ctx.FSO.FileSize(workingPath)) ctx.FSO.DeleteFile(workingPath);
+}
+
+bool MayCrawl(const CrawlState& st, const std::string& link, const CrawlOptions& options) {
+  if (options.RipPageOnly != 0 || !IsPageExtension(link)) return false;
+  if (options.FollowExternal != 1) return true;
+  return StartsWith(link, options.NoGoUp != 0 ? st.PageFolder : st.SiteRoot);
+}
+
+void AppendPage(CrawlState& st, const std::string& link) {
+  ++st.PageCount;
+  st.PageLinks.resize(static_cast<std::size_t>(st.PageCount) + 1);
+  st.PageLinks[st.PageCount] = link;
+}
+
+// Downloads FileLinks(i) into the working folder and reports the outcome on
+// its line.
+void DownloadOne(CrawlContext& ctx, long i, long pageIndex, const std::string& pageUrl,
+                 const CrawlOptions& options) {
+  CrawlState& st = ctx.State;
+  CrawlHost& host = ctx.Host;
+  const std::string link = st.FileLinks[i];
+
+  host.AddLine("Downloading " + link);
+  const long fileLine = host.LineCount();
+  if (options.HideDLing == 1) {
+    const int percent = DownloadTipPercent(pageIndex, st.PageCount, i, st.FileCount);
+    host.TraySetTip(DownloadingTip(link, percent), 2);
+  }
+  host.MakeLineVisible(host.LineCount());
+  YieldTwice(host);
+
+  const std::string cachedFile = ctx.Cache.DownloadToCacheFile(link);
+  if (cachedFile.empty()) {
+    MarkDownloadFailure(ctx, fileLine, link, pageUrl);
+    return;
+  }
+  const std::string workingPath = JoinPath(st.CachePath, FlattenedName(link, st.SiteRoot));
+  if (!CopyDownloadedFile(ctx, cachedFile, workingPath, options.NoValidate, link)) {
+    DiscardWorkingCopy(ctx, workingPath);
+    return;
+  }
+  const auto size = ctx.FSO.FileSize(workingPath);
+  if (!size || *size == 0) {
+    DiscardWorkingCopy(ctx, workingPath);
+    MarkDownloadFailure(ctx, fileLine, link, pageUrl);
+    return;
+  }
+  if (MayCrawl(st, link, options)) AppendPage(st, link);
+}
+
+}  // namespace
+
+bool RunDownloadPass(CrawlContext& ctx, long& fileIndex, long pageIndex, const std::string& pageUrl,
+                     const CrawlOptions& options) {
+  CrawlState& st = ctx.State;
+  const long end = st.FileCount;
+  if (fileIndex < end) {
+    ctx.Cache.HintUpcoming(std::vector<std::string>(st.FileLinks.begin() + fileIndex,
+                                                    st.FileLinks.begin() + end));
+  }
+  for (long i = fileIndex; i < end; ++i) {
+    if (st.StopDownload == kTrue) {
+      fileIndex = i;
+      ReportStop(ctx);
+      return true;
+    }
+    DownloadOne(ctx, i, pageIndex, pageUrl, options);
+    ctx.Host.SetBarValue(FilePercent(i, st.FileCount));
+    YieldTwice(ctx.Host);
+    fileIndex = i + 1;
+  }
   return false;
 }
+
 }  // namespace kestrelin

@@ -1,4 +1,111 @@
 #include "engine/rebuild_file_structure.h"
+
+#include <vector>
+
+#include "engine/paths.h"
+#include "engine/safe_names.h"
+#include "engine/text_lines.h"
+#include "engine/url_decoding.h"
+
 namespace kestrelin {
-void RebuildFileStructure(CrawlContext&, const std::string&, int, int) {}
+namespace {
+
+constexpr std::string_view kMarker = "%x%";
+
+void YieldTwice(CrawlHost& host) {
+  host.YieldEvents();
+  host.YieldEvents();
+}
+
+void ShowStage(CrawlContext& ctx, const std::string& text, int HideDLing) {
+  CrawlHost& host = ctx.Host;
+  host.SetLineText(host.LineCount(), text);
+  host.MakeLineVisible(host.LineCount());
+  if (HideDLing == 1) host.TraySetTip(text, 3);
+}
+
+std::string Joined(const std::string& folder, std::string_view name) {
+  std::string path = folder;
+  path += kPathSeparator;
+  path.append(name);
+  return CollapseSeparators(path);
+}
+
+// Moves one flattened file a level down, or deletes it when its name ends
+// with the marker. `walk` gains the folders this creates.
+void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& file,
+              int DecodeName, std::vector<std::string>& walk) {
+  const auto pos = file.Name.find(kMarker);
+  if (pos == std::string::npos) return;
+  if (EndsWith(file.Name, kMarker)) {
+    ctx.FSO.DeleteFile(file.Path);
+    return;
+  }
+  const std::string newFolder = Joined(folder, SafeName(file.Name.substr(0, pos)));
+  if (!ctx.FSO.FolderExists(newFolder)) {
+    ctx.FSO.CreateFolder(newFolder);
+    walk.push_back(newFolder);
+  }
+  std::string rest = file.Name.substr(pos + kMarker.size());
+  if (DecodeName == 1) rest = DecodeUrlText(rest);
+  ctx.FSO.MoveFile(file.Path, Joined(newFolder, SafeName(rest)));
+}
+
+void SplitFlattenedNames(CrawlContext& ctx, int DecodeName) {
+  std::vector<std::string> walk{ctx.State.CachePath};
+  for (std::size_t position = 0; position < walk.size(); ++position) {
+    const std::string folder = walk[position];
+    const auto files = ctx.FSO.Files(folder);
+    if (!files) continue;
+    for (const auto& file : *files) SplitOne(ctx, folder, file, DecodeName, walk);
+  }
+}
+
+// Creates `folder` and its missing parents; false when it still is missing.
+bool EnsureFolder(FileService& fso, const std::string& folder) {
+  if (folder.empty() || fso.FolderExists(folder)) return true;
+  std::string trimmed = folder;
+  while (trimmed.size() > 1 && EndsWithSeparator(trimmed)) trimmed.pop_back();
+  const auto parentEnd = trimmed.rfind(kPathSeparator);
+  if (parentEnd != std::string::npos && parentEnd > 0) {
+    EnsureFolder(fso, trimmed.substr(0, parentEnd));
+  }
+  fso.CreateFolder(trimmed);
+  return fso.FolderExists(trimmed);
+}
+
+void MoveIntoSavePath(CrawlContext& ctx, const std::string& SavePath) {
+  FileService& fso = ctx.FSO;
+  const std::string destination =
+      EndsWithSeparator(SavePath) ? SavePath : SavePath + kPathSeparator;
+  EnsureFolder(fso, destination);
+  if (const auto folders = fso.SubFolders(ctx.State.CachePath)) {
+    for (const auto& folder : *folders) fso.MoveFolder(folder.Path, destination);
+  }
+  if (const auto files = fso.Files(ctx.State.CachePath)) {
+    for (const auto& file : *files) fso.MoveFile(file.Path, JoinPath(destination, file.Name));
+  }
+}
+
+}  // namespace
+
+void RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int HideDLing,
+                          int DecodeName) {
+  CrawlHost& host = ctx.Host;
+  host.AddLine("Rebuilding file structure...");
+  host.MakeLineVisible(host.LineCount());
+  if (HideDLing == 1) host.TraySetTip("Rebuilding file structure...", 3);
+  YieldTwice(host);
+
+  SplitFlattenedNames(ctx, DecodeName);
+
+  ShowStage(ctx, "File structure rebuilt, moving files...", HideDLing);
+  YieldTwice(host);
+  MoveIntoSavePath(ctx, SavePath);
+
+  host.SetLineText(host.LineCount(), "File structure moved to designated folder.");
+  host.MakeLineVisible(host.LineCount());
+  YieldTwice(host);
+}
+
 }  // namespace kestrelin

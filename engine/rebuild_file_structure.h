@@ -1,12 +1,24 @@
 #pragma once
+// The last step of every crawl: the flat working folder, where each download
+// lies under a name with the folder marker "%x%" for every folder boundary,
+// becomes the site's folder tree, which then moves into the destination.
 #include <string>
 
 #include "engine/crawl_context.h"
 
 namespace kestrelin {
 
-// Turns the flattened names of the working folder into folders and moves the
-// tree into SavePath (which ends with the separator), merging and replacing.
+// Walks the working folder breadth-first. Each file whose name holds a
+// marker (not at its end) moves one level down: the text before the first
+// marker names a folder (created and walked later when new), the text after
+// it becomes the file's name, URL-decoded when DecodeName is 1. A name
+// ending with the marker is deleted; a name without one stays. Folder and
+// file names go through SafeName (safe_names.h), so nothing climbs out of
+// the working folder. Then every folder and file directly in the working
+// folder moves into SavePath, merging into folders and replacing files
+// there; SavePath is created when missing. Reports its three stages on one
+// progress line (tray tips with icon kind 3 when HideDLing is 1). No failure
+// stops it: a step that fails is skipped and its item stays where it was.
 void RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int HideDLing,
                           int DecodeName);
 
