@@ -5,39 +5,255 @@
 #include <iterator>
 #include <system_error>
 
+#include "engine/paths.h"
+
 namespace kestrelin {
 namespace fs = std::filesystem;
+
+namespace {
+
+// A destination that ends with the separator is a folder receiving the
+// item under its own name.
+fs::path ResolveDestination(const std::string& source, const std::string& destination) {
+  if (EndsWithSeparator(destination)) {
+    return fs::path(destination) / fs::path(source).filename();
+  }
+  return fs::path(destination);
+}
+
+// A name beside `target` for writing before the final rename, so a file
+// under its final name is always complete.
+fs::path PartialName(const fs::path& target) {
+  fs::path partial = target;
+  partial += ".kestrelin-part";
+  return partial;
+}
+
+bool RemoveReadOnly(const fs::path& path) {
+  std::error_code ec;
+  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ec);
+  return !ec;
+}
+
+// Replaces `target` with `partial` in one rename, or removes `partial`.
+bool CommitPartial(const fs::path& partial, const fs::path& target) {
+  std::error_code ec;
+  fs::rename(partial, target, ec);
+  if (ec) {
+    RemoveReadOnly(target);
+    fs::remove(target, ec);
+    fs::rename(partial, target, ec);
+  }
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(partial, ignored);
+    return false;
+  }
+  return true;
+}
+
+bool CopyRegularFile(const fs::path& source, const fs::path& target) {
+  std::error_code ec;
+  if (!fs::is_regular_file(source, ec)) return false;
+  if (fs::is_directory(target, ec)) return false;
+  const fs::path partial = PartialName(target);
+  fs::copy_file(source, partial, fs::copy_options::overwrite_existing, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(partial, ignored);
+    return false;
+  }
+  return CommitPartial(partial, target);
+}
+
+bool MoveRegularFile(const fs::path& source, const fs::path& target) {
+  std::error_code ec;
+  if (!fs::is_regular_file(source, ec)) return false;
+  if (fs::is_directory(target, ec)) return false;
+  fs::rename(source, target, ec);
+  if (!ec) return true;
+  // Across file systems (or over a read-only target) a rename cannot do it.
+  if (!CopyRegularFile(source, target)) return false;
+  RemoveReadOnly(source);
+  fs::remove(source, ec);
+  return !ec;
+}
+
+// Copies everything below `source` into `target`, merging folders and
+// replacing files. Carries on past a failed item and reports it at the end.
+bool MergeCopy(const fs::path& source, const fs::path& target) {
+  std::error_code ec;
+  fs::create_directory(target, ec);
+  if (!fs::is_directory(target, ec)) return false;
+  bool ok = true;
+  for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path child = target / it->path().filename();
+    std::error_code typeError;
+    if (it->is_directory(typeError) && !it->is_symlink(typeError)) {
+      ok = MergeCopy(it->path(), child) && ok;
+    } else {
+      ok = CopyRegularFile(it->path(), child) && ok;
+    }
+  }
+  return ok && !ec;
+}
+
+// Moves `source` to `target`: one rename when the target is free, else a
+// merge item by item (renames where possible), then removes the source.
+bool MergeMove(const fs::path& source, const fs::path& target) {
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(target, ec))) {
+    fs::rename(source, target, ec);
+    if (!ec) return true;
+    if (!MergeCopy(source, target)) return false;
+    return fs::remove_all(source, ec) != static_cast<std::uintmax_t>(-1) && !ec;
+  }
+  if (!fs::is_directory(target, ec)) return false;
+  bool ok = true;
+  std::vector<fs::directory_entry> children;
+  for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec)) {
+    children.push_back(*it);
+  }
+  if (ec) return false;
+  for (const fs::directory_entry& entry : children) {
+    const fs::path child = target / entry.path().filename();
+    std::error_code typeError;
+    if (entry.is_directory(typeError) && !entry.is_symlink(typeError)) {
+      ok = MergeMove(entry.path(), child) && ok;
+    } else {
+      ok = MoveRegularFile(entry.path(), child) && ok;
+    }
+  }
+  if (!ok) return false;
+  fs::remove(source, ec);
+  return !ec;
+}
+
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, bool wantFolders) {
+  std::error_code ec;
+  fs::directory_iterator it(fs::path(folder), ec);
+  if (ec) return std::nullopt;
+  std::vector<FolderEntry> entries;
+  for (fs::directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) return std::nullopt;
+    std::error_code typeError;
+    const bool isFolder = it->is_directory(typeError) && !it->is_symlink(typeError);
+    const bool isFile = it->is_regular_file(typeError);
+    if (wantFolders ? isFolder : isFile) {
+      entries.push_back({it->path().filename().string(), it->path().string()});
+    }
+  }
+  if (ec) return std::nullopt;
+  return entries;
+}
+
+bool WriteBytes(const fs::path& path, const std::string& bytes, std::ios::openmode mode) {
+  std::ofstream out(path, std::ios::binary | mode);
+  if (!out) return false;
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return !out.fail();
+}
+
+}  // namespace
 
 bool StdFileService::FolderExists(const std::string& path) {
   std::error_code ec;
   return fs::is_directory(fs::path(path), ec);
 }
+
 bool StdFileService::CreateFolder(const std::string& path) {
   std::error_code ec;
   return fs::create_directory(fs::path(path), ec);
 }
+
 std::optional<std::uint64_t> StdFileService::FileSize(const std::string& path) {
   std::error_code ec;
   const auto size = fs::file_size(fs::path(path), ec);
   if (ec) return std::nullopt;
   return size;
 }
-bool StdFileService::CopyFile(const std::string&, const std::string&) { return false; }
-bool StdFileService::MoveFile(const std::string&, const std::string&) { return false; }
-bool StdFileService::DeleteFile(const std::string&) { return false; }
-std::optional<std::vector<FolderEntry>> StdFileService::Files(const std::string&) { return std::nullopt; }
-std::optional<std::vector<FolderEntry>> StdFileService::SubFolders(const std::string&) { return std::nullopt; }
-bool StdFileService::CopyFolder(const std::string&, const std::string&) { return false; }
-bool StdFileService::MoveFolder(const std::string&, const std::string&) { return false; }
-bool StdFileService::DeleteFolder(const std::string&) { return false; }
+
+bool StdFileService::CopyFile(const std::string& source, const std::string& destination) {
+  return CopyRegularFile(fs::path(source), ResolveDestination(source, destination));
+}
+
+bool StdFileService::MoveFile(const std::string& source, const std::string& destination) {
+  return MoveRegularFile(fs::path(source), ResolveDestination(source, destination));
+}
+
+bool StdFileService::DeleteFile(const std::string& path) {
+  std::error_code ec;
+  const fs::path file(path);
+  if (!fs::is_regular_file(fs::symlink_status(file, ec)) && !fs::is_symlink(file, ec)) return false;
+  RemoveReadOnly(file);
+  return fs::remove(file, ec) && !ec;
+}
+
+std::optional<std::vector<FolderEntry>> StdFileService::Files(const std::string& folder) {
+  return ListFolder(folder, false);
+}
+
+std::optional<std::vector<FolderEntry>> StdFileService::SubFolders(const std::string& folder) {
+  return ListFolder(folder, true);
+}
+
+bool StdFileService::CopyFolder(const std::string& source, const std::string& destinationFolder) {
+  std::error_code ec;
+  const fs::path from(source);
+  if (!fs::is_directory(from, ec)) return false;
+  return MergeCopy(from, ResolveDestination(source, destinationFolder));
+}
+
+bool StdFileService::MoveFolder(const std::string& source, const std::string& destinationFolder) {
+  std::error_code ec;
+  const fs::path from(source);
+  if (!fs::is_directory(from, ec)) return false;
+  return MergeMove(from, ResolveDestination(source, destinationFolder));
+}
+
+bool StdFileService::DeleteFolder(const std::string& path) {
+  std::error_code ec;
+  const fs::path folder(path);
+  if (!fs::is_directory(fs::symlink_status(folder, ec))) return false;
+  // Read-only entries must not stop a forced delete.
+  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    RemoveReadOnly(it->path());
+  }
+  ec.clear();
+  fs::remove_all(folder, ec);
+  return !ec;
+}
+
 std::optional<std::string> StdFileService::ReadFile(const std::string& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::path(path), ec)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return std::nullopt;
   return bytes;
 }
-bool StdFileService::WriteFile(const std::string&, const std::string&) { return false; }
-bool StdFileService::AppendFile(const std::string&, const std::string&) { return false; }
+
+bool StdFileService::WriteFile(const std::string& path, const std::string& bytes) {
+  // Written beside the file and renamed over it, so a crash mid-write
+  // leaves the old content rather than a truncated file.
+  const fs::path target(path);
+  std::error_code ec;
+  if (fs::is_directory(target, ec)) return false;
+  const fs::path partial = PartialName(target);
+  if (!WriteBytes(partial, bytes, std::ios::trunc)) {
+    std::error_code ignored;
+    fs::remove(partial, ignored);
+    return false;
+  }
+  return CommitPartial(partial, target);
+}
+
+bool StdFileService::AppendFile(const std::string& path, const std::string& bytes) {
+  std::error_code ec;
+  if (fs::is_directory(fs::path(path), ec)) return false;
+  return WriteBytes(fs::path(path), bytes, std::ios::app);
+}
 
 }  // namespace kestrelin

@@ -1,0 +1,187 @@
+#include "engine/crawl_completion.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "tests/engine/crawl_test_context.h"
+#include "tests/support/sandbox.h"
+
+namespace kestrelin {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CrawlCompletionTest : public test::SandboxedTest {
+ protected:
+  void SetUp() override {
+    SandboxedTest::SetUp();
+    t = std::make_unique<test::CrawlTestContext>(SandboxPath("program"));
+    fs::create_directories(SandboxPath("save"));
+    savePath = SandboxPath("save") + "/";
+    t->State.FileLinks = {"http://example.com/d/index.html"};
+    t->State.FileCount = 1;
+    t->State.StartTime = 9 * 3600 + 5 * 60 + 7;
+    t->Clock.Now = t->State.StartTime + 5;
+  }
+
+  // A log as the crawl leaves it: ordinary lines, a failed page, a failed
+  // download and a failed copy.
+  void FillLog() {
+    RecordingHost& h = t->Host;
+    h.AddLine("\"robots.txt\" not found");
+    h.AddKeyedLine("Could not connect to http://example.com/gone.html",
+                   "http://example.com/gone.html");
+    h.AddLine("Finished downloading http://example.com/d/index.html");
+    h.AddLine("Could not download http://example.com/d/x.gif");
+    h.SetLineKey(4, "http://example.com/d/x.gif (http://example.com/d/index.html)");
+    h.AddLine("Downloaded http://example.com/d/a.gif");
+    h.AddLine("Could not copy /c/1 to /w/1");
+    h.SetLineKey(6, "/c/1");
+  }
+
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& line : t->Host.Log().Lines()) texts.push_back(line.Text);
+    return texts;
+  }
+
+  std::string FailTxt() const { return ReadFileAt("program/fail.txt"); }
+  bool FailTxtExists() const { return fs::exists(SandboxPath("program/fail.txt")); }
+
+  CrawlOptions Options(int listFailed = 0, int txtOutput = 1) const {
+    CrawlOptions o;
+    o.ListFailed = listFailed;
+    o.TxtOutput = txtOutput;
+    return o;
+  }
+
+  std::unique_ptr<test::CrawlTestContext> t;
+  std::string savePath;
+};
+
+const char kExpectedBlock[] =
+    "http://example.com/d/index.html @ 09:05:07\r\n"
+    "=======================================\r\n"
+    "http://example.com/gone.html\r\n"
+    "http://example.com/d/x.gif (http://example.com/d/index.html)\r\n"
+    "/c/1\r\n"
+    "=======================================\r\n"
+    "\r\n";
+
+TEST_F(CrawlCompletionTest, KeyedLinesReadTheirRecordsAndFailTxtGetsOneBlock) {
+  FillLog();
+  t->State.HadFailures = kTrue;
+  CompleteCrawl(t->Ctx, savePath, false, Options());
+  const std::vector<std::string> expected = {
+      "\"robots.txt\" not found",
+      "http://example.com/gone.html",
+      "Finished downloading http://example.com/d/index.html",
+      "http://example.com/d/x.gif (http://example.com/d/index.html)",
+      "Downloaded http://example.com/d/a.gif",
+      "/c/1",
+      "File structure moved to designated folder.",
+  };
+  EXPECT_EQ(Texts(), expected);
+  EXPECT_EQ(FailTxt(), kExpectedBlock);
+  EXPECT_EQ(t->State.FailPath, SandboxPath("program") + "/fail.txt");
+
+  // A second failing crawl appends a second block.
+  t->Host.ClearLog();
+  FillLog();
+  CompleteCrawl(t->Ctx, savePath, false, Options());
+  EXPECT_EQ(FailTxt(), std::string(kExpectedBlock) + kExpectedBlock);
+}
+
+TEST_F(CrawlCompletionTest, ListFailedKeepsOnlyTheRecords) {
+  FillLog();
+  t->State.HadFailures = kTrue;
+  CompleteCrawl(t->Ctx, savePath, false, Options(1, 0));
+  // The rebuild's own line comes after the results pass.
+  EXPECT_EQ(Texts(), (std::vector<std::string>{
+                         "http://example.com/gone.html",
+                         "http://example.com/d/x.gif (http://example.com/d/index.html)",
+                         "/c/1",
+                         "File structure moved to designated folder.",
+                     }));
+  EXPECT_FALSE(FailTxtExists());  // TxtOutput off
+}
+
+TEST_F(CrawlCompletionTest, NoFailTxtWithoutADriverFailure) {
+  t->Host.AddLine("Downloaded http://example.com/d/a.gif");
+  t->Host.AddLine("Could not copy /c/1 to /w/1");
+  t->Host.SetLineKey(2, "/c/1");
+  t->State.HadFailures = kFalse;  // copy failures alone do not count
+  CompleteCrawl(t->Ctx, savePath, false, Options());
+  EXPECT_FALSE(FailTxtExists());
+  EXPECT_EQ(t->Host.LineText(2), "/c/1");
+}
+
+TEST_F(CrawlCompletionTest, AStoppedCrawlSkipsTheReportButStillMovesAndTimes) {
+  FillLog();
+  t->Host.AddLine("Downloading stopped at command");
+  t->State.HadFailures = kTrue;
+  t->State.StopDownload = kTrue;
+  test::WriteWholeFile(SandboxPath("program/cache/d%x%a.gif"), "gif");
+  CompleteCrawl(t->Ctx, savePath, true, Options(1));
+  EXPECT_FALSE(FailTxtExists());
+  EXPECT_EQ(t->Host.LineCount(), 8);
+  EXPECT_EQ(t->Host.LineText(2), "Could not connect to http://example.com/gone.html");
+  EXPECT_EQ(ReadFileAt("save/d/a.gif"), "gif");
+  EXPECT_EQ(t->State.StopDownload, kFalse);
+  EXPECT_EQ(t->Host.CompletionMessage(), "Completed downloading.\r\n\r\nDuration: 5 seconds.");
+}
+
+TEST_F(CrawlCompletionTest, DurationCrossesMidnight) {
+  t->State.StartTime = 23 * 3600 + 59 * 60 + 50;
+  t->Clock.Now = 10;
+  CompleteCrawl(t->Ctx, savePath, false, Options());
+  EXPECT_EQ(t->State.EndTime, 10);
+  EXPECT_EQ(t->State.Elapsed, 20);
+  EXPECT_EQ(t->State.DurationText, "20 seconds.");
+  EXPECT_EQ(t->Host.CompletionMessage(), "Completed downloading.\r\n\r\nDuration: 20 seconds.");
+
+  t->State.StartTime = 100;
+  t->Clock.Now = 100 + 3605;
+  CompleteCrawl(t->Ctx, savePath, false, Options());
+  EXPECT_EQ(t->Host.CompletionMessage(),
+            "Completed downloading.\r\n\r\nDuration: 1 hours, 5 seconds.");
+}
+
+TEST_F(CrawlCompletionTest, HiddenCrawlGetsItsWindowBack) {
+  t->Host.HideMainWindow();
+  t->Host.LoadTray();
+  CrawlOptions o = Options();
+  o.HideDLing = 1;
+  CompleteCrawl(t->Ctx, savePath, false, o);
+  EXPECT_FALSE(t->Host.TrayLoaded());
+  EXPECT_FALSE(t->Host.MainWindowHidden());
+}
+
+TEST_F(CrawlCompletionTest, LargeLogsAreHandledWholeAndQuickly) {
+  t->Host.KeepTrace = false;
+  constexpr long kLines = 40000;  // beyond any 16-bit line number
+  for (long n = 1; n <= kLines; ++n) {
+    if (n % 100 == 0) {
+      t->Host.AddKeyedLine("Could not connect to p" + std::to_string(n), "p" + std::to_string(n));
+    } else {
+      t->Host.AddLine("Downloaded f" + std::to_string(n));
+    }
+  }
+  t->State.HadFailures = kTrue;
+  const auto start = std::chrono::steady_clock::now();
+  CompleteCrawl(t->Ctx, savePath, false, Options(1));
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(t->Host.LineCount(), kLines / 100 + 1);
+  EXPECT_EQ(t->Host.LineText(1), "p100");
+  EXPECT_EQ(t->Host.LineText(kLines / 100), "p" + std::to_string(kLines));
+  const std::string report = FailTxt();
+  EXPECT_NE(report.find("\r\np40000\r\n"), std::string::npos);
+  EXPECT_LT(ms, 5000);
+  RecordProperty("results_pass_ms", std::to_string(ms));
+}
+
+}  // namespace
+}  // namespace kestrelin

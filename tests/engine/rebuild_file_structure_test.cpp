@@ -1,0 +1,192 @@
+#include "engine/rebuild_file_structure.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/engine/crawl_test_context.h"
+#include "tests/support/sandbox.h"
+
+namespace kestrelin {
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::vector<std::string>;
+
+class RebuildFileStructureTest : public test::SandboxedTest {
+ protected:
+  void SetUp() override {
+    SandboxedTest::SetUp();
+    t = std::make_unique<test::CrawlTestContext>(SandboxPath("program"));
+    fs::create_directories(SandboxPath("save"));
+    savePath = SandboxPath("save") + "/";
+  }
+
+  // A working-folder file whose content is its own name, to follow it.
+  void Flat(const std::string& name) { WriteFileAt("program/cache/" + name, name); }
+
+  void Rebuild(int hideDLing = 0, int decodeName = 0) {
+    RebuildFileStructure(t->Ctx, savePath, hideDLing, decodeName);
+  }
+
+  Files Saved() const { return test::ListTree(SandboxPath("save")); }
+  Files Working() const { return test::ListTree(SandboxPath("program/cache")); }
+  std::string SavedFile(const std::string& relative) const {
+    return ReadFileAt("save/" + relative);
+  }
+
+  std::unique_ptr<test::CrawlTestContext> t;
+  std::string savePath;
+};
+
+struct RebuildCase {
+  const char* flat;
+  int decodeName;
+  const char* saved;  // empty: nothing arrives
+};
+
+TEST_F(RebuildFileStructureTest, EachFlattenedNameEndsInItsFolder) {
+  const RebuildCase cases[] = {
+      {"index.html", 0, "index.html"},
+      {"img%x%a.gif", 0, "img/a.gif"},
+      {"img%x%sub%x%b.gif", 0, "img/sub/b.gif"},
+      {"external%x%logo.gif", 0, "external/logo.gif"},
+      {"docs%x%", 0, ""},
+      {"%x%a.html", 0, "a.html"},
+      {"a%20b%x%c%20d.html", 1, "a%20b/c d.html"},
+      {"x%x%y%x%c%2541.html", 1, "x/y/cA.html"},
+      {"a%20b.html", 1, "a%20b.html"},
+      {"k%x%c%2541.html", 0, "k/c%2541.html"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.flat);
+    fs::remove_all(SandboxPath("save"));
+    fs::create_directories(SandboxPath("save"));
+    Flat(c.flat);
+    Rebuild(0, c.decodeName);
+    if (*c.saved == '\0') {
+      EXPECT_EQ(Saved(), Files{});
+    } else {
+      EXPECT_EQ(Saved(), Files{c.saved});
+      EXPECT_EQ(SavedFile(c.saved), c.flat);
+    }
+    EXPECT_EQ(Working(), Files{});
+    EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
+  }
+}
+
+TEST_F(RebuildFileStructureTest, WholeWorkingFolderAtOnce) {
+  for (const char* name : {"index.html", "img%x%a.gif", "img%x%sub%x%b.gif", "img%x%sub%x%c.gif",
+                           "external%x%logo.gif", "docs%x%", "d%x%index.html"}) {
+    Flat(name);
+  }
+  Rebuild();
+  EXPECT_EQ(Saved(), (Files{"d/index.html", "external/logo.gif", "img/a.gif", "img/sub/b.gif",
+                            "img/sub/c.gif", "index.html"}));
+  EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
+}
+
+TEST_F(RebuildFileStructureTest, LeftoverFolderIsNotWalkedAndItsFilesKeepTheirMarkers) {
+  fs::create_directories(SandboxPath("program/cache/img"));
+  Flat("img%x%sub%x%b.gif");
+  Rebuild();
+  EXPECT_EQ(Saved(), Files{"img/sub%x%b.gif"});
+  EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
+
+  // Without the leftover the same name is split all the way; a leftover
+  // folder with plain files travels unchanged.
+  Flat("img%x%sub%x%b.gif");
+  WriteFileAt("program/cache/old/kept.txt", "kept");
+  Rebuild();
+  EXPECT_EQ(Saved(), (Files{"img/sub%x%b.gif", "img/sub/b.gif", "old/kept.txt"}));
+}
+
+TEST_F(RebuildFileStructureTest, MergesIntoSavePathAndReplacesFilesOfTheSameName) {
+  WriteFileAt("save/index.html", "old index");
+  WriteFileAt("save/img/old.gif", "old gif");
+  WriteFileAt("save/img/a.gif", "old a");
+  Flat("index.html");
+  Flat("img%x%a.gif");
+  Rebuild();
+  EXPECT_EQ(Saved(), (Files{"img/a.gif", "img/old.gif", "index.html"}));
+  EXPECT_EQ(SavedFile("index.html"), "index.html");
+  EXPECT_EQ(SavedFile("img/a.gif"), "img%x%a.gif");
+  EXPECT_EQ(SavedFile("img/old.gif"), "old gif");
+}
+
+TEST_F(RebuildFileStructureTest, CreatesAMissingSavePath) {
+  savePath = SandboxPath("new/deeper/site") + "/";
+  Flat("img%x%a.gif");
+  Rebuild();
+  EXPECT_EQ(test::ListTree(SandboxPath("new")), Files{"deeper/site/img/a.gif"});
+}
+
+TEST_F(RebuildFileStructureTest, EmptyWorkingFolderShowsThreeTextsOnOneLine) {
+  t->Host.AddLine("Finished downloading http://example.com/");
+  Rebuild(1);
+  EXPECT_EQ(Saved(), Files{});
+  ASSERT_EQ(t->Host.LineCount(), 2);
+  EXPECT_EQ(t->Host.LineText(2), "File structure moved to designated folder.");
+  std::vector<std::string> texts, tips;
+  int yields = 0;
+  for (const auto& e : t->Host.Trace()) {
+    if (e.starts_with("ADD\t") || e.starts_with("TEXT\t")) texts.push_back(e);
+    if (e.starts_with("TIP\t")) tips.push_back(e);
+    if (e == "YIELD") ++yields;
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "ADD\tFinished downloading http://example.com/\t",
+                       "ADD\tRebuilding file structure...\t",
+                       "TEXT\t2\tFile structure rebuilt, moving files...",
+                       "TEXT\t2\tFile structure moved to designated folder.",
+                   }));
+  EXPECT_EQ(tips, (std::vector<std::string>{
+                      "TIP\t3\tRebuilding file structure...",
+                      "TIP\t3\tFile structure rebuilt, moving files...",
+                  }));
+  EXPECT_EQ(yields, 6);
+}
+
+TEST_F(RebuildFileStructureTest, NoTrayTipsWhenTheWindowStays) {
+  Rebuild(0);
+  for (const auto& e : t->Host.Trace()) EXPECT_FALSE(e.starts_with("TIP\t")) << e;
+}
+
+// Names a hostile server could bring about (through its URLs, decoded
+// folder parts or escapes in file names): everything stays below SavePath.
+TEST_F(RebuildFileStructureTest, HostileNamesNeverLeaveTheTree) {
+  for (const std::string& name :
+       {std::string("..%x%..%x%evil1.txt"), std::string("a%x%..%x%..%x%..%x%evil2.txt"),
+        std::string("d%x%..%2f..%2f..%2fevil3.txt"), std::string("e%x%%2e%2e%x%%2e%2e%x%evil4.txt"),
+        std::string("f%x%%2e%2e"), std::string("g%x%.%x%evil5.txt"),
+        std::string("h%x%%5c..%5cevil6.txt"), std::string("i%x%a%00b.txt"),
+        std::string("j%x%%x%%x%evil7.txt"), std::string("k%x%") + std::string(230, 'q') + "%25x%25z.txt"}) {
+    Flat(name);
+  }
+  Rebuild(0, 1);
+  Rebuild(0, 1);  // again, over whatever the first left behind
+  const Files everything = test::ListTree(Sandbox());
+  ASSERT_FALSE(everything.empty());
+  for (const auto& path : everything) EXPECT_TRUE(path.starts_with("save/")) << path;
+  EXPECT_EQ(everything.size(), 10u);
+  EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
+  const Files saved = Saved();
+  const auto has = [&](const std::string& p) {
+    return std::find(saved.begin(), saved.end(), p) != saved.end();
+  };
+  EXPECT_TRUE(has("%2e%2e/%2e%2e/evil1.txt"));
+  EXPECT_TRUE(has("a/%2e%2e/%2e%2e/%2e%2e/evil2.txt"));
+  EXPECT_TRUE(has("d/..%2f..%2f..%2fevil3.txt"));
+  EXPECT_TRUE(has("e/%2e%2e/%2e%2e/evil4.txt"));
+  EXPECT_TRUE(has("f/%2e%2e"));
+  EXPECT_TRUE(has("g/%2e/evil5.txt"));
+  EXPECT_TRUE(has("h/%5c..%5cevil6.txt"));
+  EXPECT_TRUE(has("i/a%00b.txt"));
+  // An empty folder part keeps the file in its folder: the second marker
+  // then waits for a later rebuild of that folder.
+  EXPECT_TRUE(has("j/%x%evil7.txt"));
+  EXPECT_TRUE(has("k/" + std::string(230, 'q') + "/z.txt"));
+}
+
+}  // namespace
+}  // namespace kestrelin

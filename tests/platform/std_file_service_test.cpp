@@ -1,0 +1,162 @@
+#include "platform/std_file_service.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/sandbox.h"
+
+namespace kestrelin {
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::vector<std::string>;
+
+class StdFileServiceTest : public test::SandboxedTest {
+ protected:
+  std::string P(const std::string& relative) const { return SandboxPath(relative); }
+  Files Tree(const std::string& relative) const { return test::ListTree(SandboxPath(relative)); }
+  StdFileService fso;
+};
+
+TEST_F(StdFileServiceTest, FolderExistsAcceptsATrailingSeparatorAndRejectsFiles) {
+  WriteFileAt("d/f.txt", "x");
+  EXPECT_TRUE(fso.FolderExists(P("d")));
+  EXPECT_TRUE(fso.FolderExists(P("d") + "/"));
+  EXPECT_FALSE(fso.FolderExists(P("d/f.txt")));
+  EXPECT_FALSE(fso.FolderExists(P("missing")));
+}
+
+TEST_F(StdFileServiceTest, CreateFolderNeedsItsParentAndReportsAnExistingFolder) {
+  EXPECT_TRUE(fso.CreateFolder(P("new")));
+  EXPECT_TRUE(fs::is_directory(P("new")));
+  EXPECT_FALSE(fso.CreateFolder(P("new")));
+  EXPECT_FALSE(fso.CreateFolder(P("no/parent")));
+  EXPECT_FALSE(fs::exists(P("no")));
+}
+
+TEST_F(StdFileServiceTest, CopyFileReplacesAndCopiesIntoAFolderUnderItsOwnName) {
+  WriteFileAt("src/a.gif", "new bytes");
+  WriteFileAt("dst/a.gif", "an older, longer content");
+  EXPECT_TRUE(fso.CopyFile(P("src/a.gif"), P("dst/a.gif")));
+  EXPECT_EQ(ReadFileAt("dst/a.gif"), "new bytes");
+
+  fs::create_directories(P("into"));
+  EXPECT_TRUE(fso.CopyFile(P("src/a.gif"), P("into") + "/"));
+  EXPECT_EQ(ReadFileAt("into/a.gif"), "new bytes");
+  EXPECT_EQ(ReadFileAt("src/a.gif"), "new bytes");
+  // No temporary name is left behind beside a copy.
+  EXPECT_EQ(Tree("dst"), Files{"a.gif"});
+}
+
+TEST_F(StdFileServiceTest, FailedCopiesChangeNothing) {
+  WriteFileAt("dst/a.gif", "kept");
+  fs::create_directories(P("dst/folder"));
+  EXPECT_FALSE(fso.CopyFile(P("src/missing.gif"), P("dst/a.gif")));
+  EXPECT_EQ(ReadFileAt("dst/a.gif"), "kept");
+  WriteFileAt("src/b.gif", "b");
+  EXPECT_FALSE(fso.CopyFile(P("src/b.gif"), P("dst/folder")));  // a folder stands there
+  EXPECT_FALSE(fso.CopyFile(P("src/b.gif"), P("nowhere/b.gif")));
+  EXPECT_EQ(Tree("dst"), Files{"a.gif"});
+}
+
+TEST_F(StdFileServiceTest, DeleteFileForcesReadOnlyFilesAndRefusesFolders) {
+  WriteFileAt("ro.txt", "x");
+  fs::permissions(P("ro.txt"), fs::perms::owner_read);
+  EXPECT_TRUE(fso.DeleteFile(P("ro.txt")));
+  EXPECT_FALSE(fs::exists(P("ro.txt")));
+  EXPECT_FALSE(fso.DeleteFile(P("ro.txt")));
+  fs::create_directories(P("folder"));
+  EXPECT_FALSE(fso.DeleteFile(P("folder")));
+  EXPECT_TRUE(fs::is_directory(P("folder")));
+}
+
+TEST_F(StdFileServiceTest, ListingsSeparateFilesFromFolders) {
+  WriteFileAt("d/one.txt", "1");
+  WriteFileAt("d/two%x%three.txt", "2");
+  WriteFileAt("d/sub/deep.txt", "3");
+  auto files = fso.Files(P("d"));
+  auto folders = fso.SubFolders(P("d"));
+  ASSERT_TRUE(files && folders);
+  Files names, paths;
+  for (const auto& f : *files) names.push_back(f.Name), paths.push_back(f.Path);
+  std::sort(names.begin(), names.end());
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ(names, (Files{"one.txt", "two%x%three.txt"}));
+  EXPECT_EQ(paths, (Files{P("d/one.txt"), P("d/two%x%three.txt")}));
+  ASSERT_EQ(folders->size(), 1u);
+  EXPECT_EQ(folders->front().Name, "sub");
+  EXPECT_EQ(folders->front().Path, P("d/sub"));
+  EXPECT_FALSE(fso.Files(P("missing")));
+  EXPECT_FALSE(fso.SubFolders(P("d/one.txt")));
+}
+
+TEST_F(StdFileServiceTest, CopyFolderMergesAndReplaces) {
+  WriteFileAt("src/site/a.txt", "new a");
+  WriteFileAt("src/site/sub/b.txt", "new b");
+  WriteFileAt("dst/site/a.txt", "old a");
+  WriteFileAt("dst/site/keep.txt", "kept");
+  EXPECT_TRUE(fso.CopyFolder(P("src/site"), P("dst") + "/"));
+  EXPECT_EQ(Tree("dst"), (Files{"site/a.txt", "site/keep.txt", "site/sub/b.txt"}));
+  EXPECT_EQ(ReadFileAt("dst/site/a.txt"), "new a");
+  EXPECT_EQ(Tree("src"), (Files{"site/a.txt", "site/sub/b.txt"}));
+  EXPECT_FALSE(fso.CopyFolder(P("src/missing"), P("dst") + "/"));
+}
+
+TEST_F(StdFileServiceTest, MoveFolderRenamesIntoAFreeNameAndMergesIntoATakenOne) {
+  WriteFileAt("src/free/x.txt", "x");
+  EXPECT_FALSE(fso.MoveFolder(P("src/free"), P("dst") + "/"));  // no destination yet
+  EXPECT_EQ(ReadFileAt("src/free/x.txt"), "x");
+  fs::create_directories(P("dst"));
+  EXPECT_TRUE(fso.MoveFolder(P("src/free"), P("dst") + "/"));
+  EXPECT_FALSE(fs::exists(P("src/free")));
+  EXPECT_EQ(ReadFileAt("dst/free/x.txt"), "x");
+
+  WriteFileAt("src/site/a.txt", "new a");
+  WriteFileAt("src/site/sub/b.txt", "new b");
+  WriteFileAt("dst/site/a.txt", "old a");
+  WriteFileAt("dst/site/sub/c.txt", "kept c");
+  EXPECT_TRUE(fso.MoveFolder(P("src/site"), P("dst") + "/"));
+  EXPECT_FALSE(fs::exists(P("src/site")));
+  EXPECT_EQ(Tree("dst"), (Files{"free/x.txt", "site/a.txt", "site/sub/b.txt", "site/sub/c.txt"}));
+  EXPECT_EQ(ReadFileAt("dst/site/a.txt"), "new a");
+}
+
+TEST_F(StdFileServiceTest, MoveFileReplacesAndLeavesNoSource) {
+  WriteFileAt("a.txt", "moved");
+  WriteFileAt("d/a.txt", "old");
+  EXPECT_TRUE(fso.MoveFile(P("a.txt"), P("d") + "/"));
+  EXPECT_FALSE(fs::exists(P("a.txt")));
+  EXPECT_EQ(ReadFileAt("d/a.txt"), "moved");
+  EXPECT_FALSE(fso.MoveFile(P("a.txt"), P("d/b.txt")));
+}
+
+TEST_F(StdFileServiceTest, DeleteFolderRemovesEverythingEvenReadOnly) {
+  WriteFileAt("d/sub/f.txt", "x");
+  fs::permissions(P("d/sub/f.txt"), fs::perms::owner_read);
+  EXPECT_TRUE(fso.DeleteFolder(P("d")));
+  EXPECT_FALSE(fs::exists(P("d")));
+  EXPECT_FALSE(fso.DeleteFolder(P("d")));
+}
+
+TEST_F(StdFileServiceTest, TextFilesWriteReplaceAndAppend) {
+  EXPECT_TRUE(fso.AppendFile(P("fail.txt"), "one\r\n"));
+  EXPECT_TRUE(fso.AppendFile(P("fail.txt"), "two\r\n"));
+  EXPECT_EQ(fso.ReadFile(P("fail.txt")), "one\r\ntwo\r\n");
+  EXPECT_TRUE(fso.WriteFile(P("fail.txt"), "new"));
+  EXPECT_EQ(fso.ReadFile(P("fail.txt")), "new");
+  EXPECT_EQ(Tree(""), Files{"fail.txt"});  // no temporary left beside it
+  const std::string binary("a\0b\xff", 4);
+  EXPECT_TRUE(fso.WriteFile(P("bin"), binary));
+  EXPECT_EQ(fso.ReadFile(P("bin")), binary);
+
+  fs::create_directories(P("folder"));
+  EXPECT_FALSE(fso.ReadFile(P("folder")));
+  EXPECT_FALSE(fso.WriteFile(P("folder"), "x"));
+  EXPECT_FALSE(fso.AppendFile(P("folder"), "x"));
+  EXPECT_FALSE(fso.ReadFile(P("missing")));
+  EXPECT_FALSE(fso.WriteFile(P("no/parent.txt"), "x"));
+}
+
+}  // namespace
+}  // namespace kestrelin
