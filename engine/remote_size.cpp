@@ -1,4 +1,26 @@
 #include "engine/remote_size.h"
+
+#include <cstdint>
+
 namespace kestrelin {
-std::int64_t GetRemoteSize(CrawlContext&, const std::string&) { return 0; }
+
+std::int64_t GetRemoteSize(CrawlContext& ctx, const std::string& link) {
+  ctx.State.ContentLength = ctx.Cache.ContentLengthHeader(link);
+  const std::string& text = ctx.State.ContentLength;
+  std::size_t p = 0;
+  while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) ++p;
+  std::int64_t size = 0;
+  constexpr std::int64_t kLimit = INT64_MAX / 10 - 9;
+  for (; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p) {
+    // A number past 64 bits is over every limit; it stays at the largest.
+    if (size > kLimit) {
+      size = INT64_MAX;
+      break;
+    }
+    size = size * 10 + (text[p] - '0');
+  }
+  ctx.State.RemoteSize = size;
+  return size;
+}
+
 }  // namespace kestrelin
