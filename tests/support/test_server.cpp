@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -34,7 +35,7 @@ std::string HttpDate(std::time_t when) {
 
 std::time_t ModificationTime(const fs::path& path) {
   const auto stamp = fs::last_write_time(path);
-  const auto system = std::chrono::clock_cast<std::chrono::system_clock>(stamp);
+  const auto system = std::chrono::file_clock::to_sys(stamp);
   return std::chrono::system_clock::to_time_t(system);
 }
 
