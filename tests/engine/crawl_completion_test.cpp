@@ -179,7 +179,9 @@ TEST_F(CrawlCompletionTest, LargeLogsAreHandledWholeAndQuickly) {
   EXPECT_EQ(t->Host.LineText(kLines / 100), "p" + std::to_string(kLines));
   const std::string report = FailTxt();
   EXPECT_NE(report.find("\r\np40000\r\n"), std::string::npos);
+#ifndef __SANITIZE_ADDRESS__  // instrumented builds are many times slower
   EXPECT_LT(ms, 5000);
+#endif
   RecordProperty("results_pass_ms", std::to_string(ms));
 }
 
