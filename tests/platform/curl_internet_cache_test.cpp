@@ -110,5 +110,32 @@ TEST_F(CurlInternetCacheTest, ContentLengthAsksWithHeadAndFallsBackToGet) {
   EXPECT_EQ(cache->ContentLengthHeader("http://127.0.0.1:1/x.zip"), "");
 }
 
+TEST_F(CurlInternetCacheTest, RedirectsAreFollowedAndEscapesAreNotEncodedTwice) {
+  DeclaredResponse moved;
+  moved.Status = 302;
+  moved.Headers.emplace("Location", "/new/page.html");
+  server.Declare("/old/page.html", moved);
+  server.Declare("/new/page.html", "moved here");
+  server.Declare("/a b.html", "spaced");
+  struct Case {
+    std::string requested;
+    std::string body;
+    std::string countedPath;
+  };
+  const Case cases[] = {
+      {"/old/page.html", "moved here", "/new/page.html"},
+      {"/a%20b.html", "spaced", "/a b.html"},
+      {"/new/page.html?x=1", "moved here", "/new/page.html"},
+  };
+  for (const auto& c : cases) {
+    server.ResetCounts();
+    const std::string file = cache->DownloadToCacheFile(Url(c.requested));
+    ASSERT_FALSE(file.empty()) << c.requested;
+    EXPECT_EQ(test::ReadWholeFile(file), c.body) << c.requested;
+    EXPECT_EQ(server.RequestCount(c.countedPath), 1) << c.requested;
+  }
+  EXPECT_EQ(server.Requests().back().Path, "/new/page.html?x=1");
+}
+
 }  // namespace
 }  // namespace kestrelin
