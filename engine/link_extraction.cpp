@@ -1,6 +1,244 @@
 #include "engine/link_extraction.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <vector>
+
+#include "engine/relative_link.h"
+#include "engine/remote_size.h"
+#include "engine/robots_rules.h"
+#include "engine/url_decoding.h"
+
 namespace kestrelin {
-bool IsPageExtension(std::string_view) { return false; }
-bool HasDot(std::string_view text) { return text.find('.') != std::string_view::npos; }
-void ExtractLinks(CrawlContext&, std::string&, int, int, int, std::int64_t, int, int) {}
+namespace {
+
+constexpr std::array<std::string_view, 7> kPageTypes = {"html", "htm",   "php", "shtml",
+                                                        "asp",  "phtml", "shtm"};
+
+// The attribute names whose values are links, in the order they are tried.
+constexpr std::array<std::string_view, 3> kTokens = {"href=", "src=", "value="};
+
+constexpr std::size_t npos = std::string_view::npos;
+
+char LowerByte(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+// First position at or after `from` where `token` (lower case) occurs in
+// `text`, ignoring letter case; npos when it does not occur.
+std::size_t FindIgnoringCase(std::string_view text, std::string_view token, std::size_t from) {
+  if (token.size() > text.size()) return npos;
+  const std::size_t last = text.size() - token.size();
+  for (std::size_t at = from; at <= last; ++at) {
+    std::size_t matched = 0;
+    while (matched < token.size() && LowerByte(text[at + matched]) == token[matched]) ++matched;
+    if (matched == token.size()) return at;
+  }
+  return npos;
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view lowerPrefix) {
+  if (text.size() < lowerPrefix.size()) return false;
+  for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
+    if (LowerByte(text[i]) != lowerPrefix[i]) return false;
+  }
+  return true;
+}
+
+bool EndsWithAny(std::string_view text, const std::vector<std::string>& types) {
+  for (const auto& type : types) {
+    if (text.ends_with(type)) return true;
+  }
+  return false;
+}
+
+// Finds the values of the link attributes one after another. The cursor only
+// moves forward and each token's next position is searched again only once
+// the cursor has passed it, so a whole page costs one walk over its text.
+class ValueScanner {
+ public:
+  explicit ValueScanner(std::string_view text) : text_(text) { next_.fill(kUnknown); }
+
+  // The next value, or false when the scan is over: no token is left, or
+  // the value after the last token is not terminated within the text.
+  bool Next(std::string_view& value) {
+    const std::size_t tokenAt = NextTokenPosition();
+    if (tokenAt == npos) return false;
+    const std::size_t valueAt = tokenAt + tokenLength_;
+    if (valueAt >= text_.size()) return false;
+
+    if (text_[valueAt] == '"') {
+      const std::size_t closingQuote = text_.find('"', valueAt + 1);
+      if (closingQuote == npos) return false;
+      value = text_.substr(valueAt + 1, closingQuote - valueAt - 1);
+      cursor_ = closingQuote + 1;
+      return true;
+    }
+
+    // An unquoted value ends at a blank that comes before the first ">",
+    // otherwise at that ">"; without a ">" it has no end.
+    const std::size_t greater = text_.find('>', valueAt);
+    if (greater == npos) return false;
+    const std::size_t blank = text_.find(' ', valueAt);
+    const std::size_t terminator = (blank != npos && blank < greater) ? blank : greater;
+    value = text_.substr(valueAt, terminator - valueAt);
+    // The character right after the terminator is skipped as well.
+    cursor_ = std::min(text_.size(), terminator + 2);
+    return true;
+  }
+
+  // Where the text after the last value read begins.
+  std::size_t Cursor() const { return cursor_; }
+
+ private:
+  static constexpr std::size_t kUnknown = npos - 1;
+
+  std::size_t NextTokenPosition() {
+    std::size_t best = npos;
+    for (std::size_t t = 0; t < kTokens.size(); ++t) {
+      if (next_[t] == kUnknown || (next_[t] != npos && next_[t] < cursor_)) {
+        next_[t] = FindIgnoringCase(text_, kTokens[t], cursor_);
+      }
+      if (next_[t] < best) {
+        best = next_[t];
+        tokenLength_ = kTokens[t].size();
+      }
+    }
+    return best;
+  }
+
+  std::string_view text_;
+  std::size_t cursor_ = 0;
+  std::size_t tokenLength_ = 0;
+  std::array<std::size_t, kTokens.size()> next_;
+};
+
+// Cuts the value at the first "#", then "?", then "=".
+std::string_view TrimValue(std::string_view value) {
+  for (char mark : {'#', '?', '='}) {
+    const std::size_t at = value.find(mark);
+    if (at != npos) value = value.substr(0, at);
+  }
+  return value;
+}
+
+// The tests on the value as written in the page, before it is made absolute.
+bool PassesValueTests(const FileTypeLists& types, std::string_view value, int NoDownload,
+                      int OnlyDownload) {
+  bool accept = true;
+  if (NoDownload == 1 && EndsWithAny(value, types.IgnoredTypes())) accept = false;
+  if (value.ends_with("asp") || value.ends_with("cgi")) accept = false;
+  // The exclusive list alone decides, whatever the two tests above said.
+  if (OnlyDownload == 1) accept = EndsWithAny(value, types.ExclusiveTypes());
+  if (!value.empty() && value.back() == '/') accept = false;
+  if (value.empty()) accept = false;
+  if (StartsWithIgnoringCase(value, "mailto:")) accept = false;
+  if (StartsWithIgnoringCase(value, "javascript:")) accept = false;
+  return accept;
+}
+
+std::string RemoveEvery(std::string_view text, std::string_view part) {
+  std::string result;
+  result.reserve(text.size());
+  std::size_t start = 0;
+  for (std::size_t hit = text.find(part); hit != npos; hit = text.find(part, start)) {
+    result.append(text.substr(start, hit - start));
+    start = hit + part.size();
+  }
+  result.append(text.substr(start));
+  return result;
+}
+
+// True when no "/" follows the scheme separator. Without "://" the "/" is
+// looked for from the 8th character on.
+bool LacksPathSlash(std::string_view url) {
+  const std::size_t separator = url.find("://");
+  const std::size_t from = separator != npos ? separator + 3 : 7;
+  return from >= url.size() || url.find('/', from) == npos;
+}
+
+std::string MakeAbsolute(std::string_view value, const CrawlState& state) {
+  std::string link(value);
+  // Only the first four characters, case-sensitive, mark an absolute link.
+  if (!link.starts_with("http")) {
+    bool joined = false;
+    if (link.starts_with("/")) {
+      link = state.SiteRoot + link.substr(1);
+      joined = true;
+    }
+    if (link.starts_with("./")) {
+      link = state.PageFolder + RemoveEvery(link, "./");
+      joined = true;
+    }
+    if (link.starts_with("../")) {
+      link = ResolveRelativeLink(link, state.PageFolder);
+      joined = true;
+    }
+    if (!joined) link = state.PageFolder + link;
+  }
+  if (link.starts_with("http") && LacksPathSlash(link)) link += '/';
+  return link;
+}
+
+// The tests on the absolute link: scope, robots rules, size and the dot.
+bool PassesLinkTests(CrawlContext& ctx, const std::string& link, bool accept, int LimitSize,
+                     std::int64_t SizeLimit, int NoGoUp, int FollowExternal) {
+  CrawlState& state = ctx.State;
+  if (FollowExternal == 0) {
+    const std::string& prefix = NoGoUp != 0 ? state.PageFolder : state.SiteRoot;
+    if (!link.starts_with(prefix)) accept = false;
+  }
+  if (IsRefusedByRobots(state, link)) accept = false;
+  // Pages are never measured, nor links an earlier test has dropped.
+  if (LimitSize == 1 && accept && !IsPageExtension(link)) {
+    state.RemoteSize = GetRemoteSize(ctx, link);
+    if (state.RemoteSize > SizeLimit) accept = false;
+  }
+  if (!HasDot(link)) accept = false;
+  return accept;
+}
+
+// The folder part (up to and including the last "/") decoded, the file
+// name kept as it is.
+std::string DecodeFolderPart(const std::string& link) {
+  const std::size_t lastSlash = link.rfind('/');
+  if (lastSlash == std::string::npos) return link;
+  std::string decoded = DecodeUrlText(std::string_view(link).substr(0, lastSlash + 1));
+  decoded.append(link, lastSlash + 1, std::string::npos);
+  return decoded;
+}
+
+void AppendFileLink(CrawlContext& ctx, std::string link) {
+  CrawlState& state = ctx.State;
+  state.FileLinks.resize(static_cast<std::size_t>(state.FileCount) + 1);
+  state.FileLinks[static_cast<std::size_t>(state.FileCount)] = std::move(link);
+  ++state.FileCount;
+  ctx.Host.LinkAppended(state.FileLinks.back());
+}
+
+}  // namespace
+
+bool IsPageExtension(std::string_view link) {
+  for (std::string_view type : kPageTypes) {
+    if (link.ends_with(type)) return true;
+  }
+  return false;
+}
+
+bool HasDot(std::string_view text) { return text.find('.') != npos; }
+
+void ExtractLinks(CrawlContext& ctx, std::string& PageText, int NoDownload, int OnlyDownload,
+                  int LimitSize, std::int64_t SizeLimit, int NoGoUp, int FollowExternal) {
+  ValueScanner scanner(PageText);
+  std::string_view rawValue;
+  while (scanner.Next(rawValue)) {
+    const std::string_view value = TrimValue(rawValue);
+    const bool valueAccepted = PassesValueTests(ctx.Types, value, NoDownload, OnlyDownload);
+    const std::string link = MakeAbsolute(value, ctx.State);
+    if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal)) {
+      AppendFileLink(ctx, DecodeFolderPart(link));
+    }
+  }
+  PageText.erase(0, scanner.Cursor());
+}
+
 }  // namespace kestrelin
