@@ -157,6 +157,8 @@ struct CurlInternetCache::Impl {
     std::string header;
     Prepare(url);
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 0L);
+    // The size of the file itself is asked for, not of a compressed copy.
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, nullptr);
     if (head) curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Discard);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ReadHeader);

@@ -137,5 +137,25 @@ TEST_F(CurlInternetCacheTest, RedirectsAreFollowedAndEscapesAreNotEncodedTwice) 
   EXPECT_EQ(server.Requests().back().Path, "/new/page.html?x=1");
 }
 
+TEST_F(CurlInternetCacheTest, HttpsIsFetchedOnlyWhenTheAuthorityIsTrusted) {
+  const test::TlsFiles tls = test::MakeTestCertificates(SandboxPath("tls"));
+  test::TestServer secure(tls);
+  secure.Declare("/secret.html", "over tls");
+  const std::string url = secure.BaseUrl() + "/secret.html";
+  ASSERT_EQ(url.rfind("https://", 0), 0u);
+
+  EXPECT_EQ(cache->DownloadToCacheFile(url), "");  // an unknown authority is refused
+
+  CurlCacheSettings settings;
+  settings.CacheFolder = SandboxPath("inet");
+  settings.ExtraCaFile = tls.CaFile;
+  CurlInternetCache trusting(settings);
+  trusting.BeginCrawl();
+  const std::string file = trusting.DownloadToCacheFile(url);
+  ASSERT_FALSE(file.empty());
+  EXPECT_EQ(test::ReadWholeFile(file), "over tls");
+  EXPECT_EQ(trusting.ContentLengthHeader(url), "8");
+}
+
 }  // namespace
 }  // namespace kestrelin

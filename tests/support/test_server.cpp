@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,8 +15,32 @@
 namespace kestrelin::test {
 namespace fs = std::filesystem;
 
-TlsFiles MakeTestCertificates(const std::string& /*folder*/) {
-  throw std::runtime_error("TLS test server not available");
+namespace {
+
+void RunOrThrow(const std::string& command) {
+  if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) {
+    throw std::runtime_error("certificate command failed: " + command);
+  }
+}
+
+}  // namespace
+
+TlsFiles MakeTestCertificates(const std::string& folder) {
+  fs::create_directories(folder);
+  const std::string dir = "'" + folder + "'";
+  TlsFiles files{folder + "/server.pem", folder + "/server.key", folder + "/ca.pem"};
+  {
+    std::ofstream ext(folder + "/server.ext");
+    ext << "subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n";
+  }
+  RunOrThrow("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Test Authority'"
+             " -keyout " + dir + "/ca.key -out " + dir + "/ca.pem");
+  RunOrThrow("openssl req -newkey rsa:2048 -nodes -subj '/CN=127.0.0.1'"
+             " -keyout " + dir + "/server.key -out " + dir + "/server.csr");
+  RunOrThrow("openssl x509 -req -days 2 -in " + dir + "/server.csr -CA " + dir + "/ca.pem -CAkey " +
+             dir + "/ca.key -CAcreateserial -extfile " + dir + "/server.ext -out " + dir +
+             "/server.pem");
+  return files;
 }
 
 namespace {
@@ -75,7 +100,9 @@ void DeliverNothing(httplib::Response& res, const DeclaredResponse& declared) {
 }  // namespace
 
 struct TestServer::Impl {
-  httplib::Server server;
+  explicit Impl(std::unique_ptr<httplib::Server> s, bool tls) : server(std::move(s)), https(tls) {}
+  std::unique_ptr<httplib::Server> server;
+  bool https = false;
   int port = 0;
   std::thread thread;
 
@@ -85,6 +112,18 @@ struct TestServer::Impl {
   std::set<std::string> refuseHead;
   std::map<std::string, int> counts;
   std::vector<SeenRequest> seen;
+
+  void Start() {
+    auto handler = [this](const httplib::Request& req, httplib::Response& res) { Answer(req, res); };
+    server->Get(".*", handler);  // GET and HEAD
+    server->Post(".*", handler);
+    port = server->bind_to_any_port("127.0.0.1");
+    if (port <= 0) throw std::runtime_error("test server could not bind");
+    thread = std::thread([this] { server->listen_after_bind(); });
+    for (int i = 0; i < 500 && !server->is_running(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
 
   void Record(const httplib::Request& req) {
     SeenRequest request;
@@ -164,33 +203,29 @@ struct TestServer::Impl {
   }
 };
 
-TestServer::TestServer() : impl_(std::make_unique<Impl>()) {
-  auto handler = [this](const httplib::Request& req, httplib::Response& res) {
-    impl_->Answer(req, res);
-  };
-  impl_->server.Get(".*", handler);  // GET and HEAD
-  impl_->server.Post(".*", handler);
-  impl_->port = impl_->server.bind_to_any_port("127.0.0.1");
-  if (impl_->port <= 0) throw std::runtime_error("test server could not bind");
-  impl_->thread = std::thread([this] { impl_->server.listen_after_bind(); });
-  for (int i = 0; i < 500 && !impl_->server.is_running(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+TestServer::TestServer()
+    : impl_(std::make_unique<Impl>(std::make_unique<httplib::Server>(), false)) {
+  impl_->Start();
 }
 
-TestServer::TestServer(const TlsFiles& /*tls*/) {
-  throw std::runtime_error("TLS test server not available");
+TestServer::TestServer(const TlsFiles& tls)
+    : impl_(std::make_unique<Impl>(
+          std::make_unique<httplib::SSLServer>(tls.CertFile.c_str(), tls.KeyFile.c_str()), true)) {
+  if (!impl_->server->is_valid()) throw std::runtime_error("TLS test server not available");
+  impl_->Start();
 }
 
 TestServer::~TestServer() {
   if (!impl_) return;
-  impl_->server.stop();
+  impl_->server->stop();
   if (impl_->thread.joinable()) impl_->thread.join();
 }
 
 int TestServer::Port() const { return impl_->port; }
 
-std::string TestServer::BaseUrl() const { return "http://127.0.0.1:" + std::to_string(impl_->port); }
+std::string TestServer::BaseUrl() const {
+  return std::string(impl_->https ? "https" : "http") + "://127.0.0.1:" + std::to_string(impl_->port);
+}
 
 void TestServer::ServeFolder(const std::string& folder) {
   std::lock_guard lock(impl_->mutex);
