@@ -1,0 +1,200 @@
+// frmMain: starting and stopping a crawl, and the window side of a running
+// crawl (progress list, bar, yields, tray, completion).
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+
+#include "engine/crawl_context.h"
+#include "engine/download_site.h"
+#include "engine/text_lines.h"
+#include "ui/folder_list.h"
+#include "ui/frm_main.h"
+#include "ui/frm_taskbar.h"
+#include "ui/frm_type_editor.h"
+#include "ui/mod_system_tray.h"
+#include "ui/option_checks.h"
+
+namespace kestrelin {
+namespace {
+
+// Events are served at most this often while a crawl runs, so a fast crawl
+// does not spend its time repainting.
+constexpr qint64 kEventIntervalMs = 20;
+
+}  // namespace
+
+CrawlOptions frmMain::ReadOptions() const {
+  CrawlOptions o;
+  o.RipPageOnly = CheckValue(chkRipPageOnly_);
+  o.NoDownload = CheckValue(chkNoDownload_);
+  o.OnlyDownload = CheckValue(chkOnlyDownload_);
+  o.NoValidate = CheckValue(chkNoValidate_);
+  o.ListFailed = CheckValue(chkListFailed_);
+  o.HideDLing = CheckValue(chkHideDLing_);
+  o.TxtOutput = CheckValue(chkTxtOutput_);
+  o.LimitSize = CheckValue(chkLimitSize_);
+  o.SizeLimit = 0;
+  o.NoGoUp = CheckValue(chkNoGoUp_);
+  o.DecodeName = CheckValue(chkDecodeName_);
+  o.FollowExternal = CheckValue(chkFollowExternal_);
+  return o;
+}
+
+std::optional<std::int64_t> frmMain::ReadSizeLimit() const {
+  if (CheckValue(chkLimitSize_) != 1) return 0;
+  return ComputeSizeLimit(txtSize_->text().toStdString(), cmbSize_->currentIndex());
+}
+
+void frmMain::cmdDownload_Click() {
+  if (crawling_) return;  // one crawl at a time
+  const auto sizeLimit = ReadSizeLimit();
+  if (!sizeLimit) {
+    services_.Dialogs.ShowMessage(this, "Kestrelin",
+                                  "The size limit \"" + txtSize_->text().toStdString() +
+                                      "\" is not a number. Enter a number such as 500 or 1.5.",
+                                  MessageIcon::Error, MessageButtons::Ok);
+    return;
+  }
+  crawling_ = true;
+  cmdDownload_->setVisible(false);
+  cmdStop_->setVisible(true);
+  picContain_->setEnabled(false);
+  pBar_->setValue(0);
+  QCoreApplication::processEvents();
+  state_.StopDownload = kFalse;
+  cmdStop_->setFocus();
+
+  std::string SavePath = Dir1_->Path();
+  std::string URL(TrimSpaces(txtURL_->text().toStdString()));
+  CrawlOptions options = ReadOptions();
+  options.SizeLimit = *sizeLimit;
+  CrawlContext ctx{state_, *this, services_.Cache, services_.FSO, services_.Time, *liveTypes_,
+                   services_.ProgramFolder};
+  sinceEvents_.start();
+  DownloadSite(ctx, SavePath, URL, options);
+
+  ApplyPendingVisible();
+  crawling_ = false;
+  if (closeAfterCrawl_) close();
+}
+
+void frmMain::cmdStop_Click() {
+  if (!cmdStop_->isVisible()) return;
+  cmdStop_->setVisible(false);
+  state_.StopDownload = kTrue;
+  cmdDownload_->setVisible(true);
+}
+
+// --- progress list -----------------------------------------------------
+
+void frmMain::ClearLog() {
+  log_.Clear();
+  lstProgress_->clear();
+  pendingVisible_ = 0;
+}
+
+void frmMain::AddLine(const std::string& text) {
+  log_.Add(text);
+  lstProgress_->addItem(QString::fromStdString(text));
+}
+
+bool frmMain::AddKeyedLine(const std::string& text, const std::string& key) {
+  if (!log_.AddKeyed(text, key)) return false;
+  lstProgress_->addItem(QString::fromStdString(text));
+  return true;
+}
+
+void frmMain::SetLineText(long n, const std::string& text) {
+  log_.SetText(n, text);
+  if (QListWidgetItem* item = lstProgress_->item(static_cast<int>(n - 1)))
+    item->setText(QString::fromStdString(text));
+}
+
+bool frmMain::SetLineKey(long n, const std::string& key) { return log_.SetKey(n, key); }
+
+void frmMain::SetLineRed(long n) {
+  log_.SetRed(n);
+  if (QListWidgetItem* item = lstProgress_->item(static_cast<int>(n - 1)))
+    item->setForeground(QColor(255, 0, 0));
+}
+
+void frmMain::RemoveLine(long n) {
+  if (n < 1 || n > log_.Count()) return;
+  log_.Remove(n);
+  delete lstProgress_->takeItem(static_cast<int>(n - 1));
+}
+
+// Scrolling is deferred to the next moment events are served: only the
+// last request before a repaint can be seen anyway.
+void frmMain::MakeLineVisible(long n) { pendingVisible_ = n; }
+
+void frmMain::ApplyPendingVisible() {
+  if (pendingVisible_ < 1) return;
+  if (QListWidgetItem* item = lstProgress_->item(static_cast<int>(pendingVisible_ - 1)))
+    lstProgress_->scrollToItem(item);
+  pendingVisible_ = 0;
+}
+
+void frmMain::SetBarMax(int max) { pBar_->setMaximum(max); }
+void frmMain::SetBarValue(int value) { pBar_->setValue(value); }
+int frmMain::BarMax() const { return pBar_->maximum(); }
+
+void frmMain::YieldEvents() {
+  ++yields_;
+  if (state_.StopDownload == 0 && sinceEvents_.isValid() &&
+      sinceEvents_.elapsed() < kEventIntervalMs)
+    return;
+  ApplyPendingVisible();
+  QCoreApplication::processEvents();
+  sinceEvents_.start();
+}
+
+// --- window and tray ---------------------------------------------------
+
+void frmMain::HideMainWindow() {
+  // Without a notification area the window stays reachable on the task
+  // bar, with the crawl's state in its title, so Stop is always at hand.
+  if (QSystemTrayIcon::isSystemTrayAvailable()) hide();
+  else showMinimized();
+}
+
+void frmMain::ShowMainWindow() {
+  setWindowTitle("Kestrelin");
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+void frmMain::LoadTray() {
+  frmTaskbar_ = std::make_unique<frmTaskbar>(state_, [this](const std::string& tip) {
+    setWindowTitle(QString::fromStdString("Kestrelin - " + tip));
+  });
+}
+
+void frmMain::TraySetTip(const std::string& tip, int iconKind) {
+  if (frmTaskbar_) kestrelin::TraySetTip(*frmTaskbar_, tip, iconKind);
+}
+
+void frmMain::UnloadTray() { frmTaskbar_.reset(); }
+
+void frmMain::RestoreIdleControls() {
+  cmdDownload_->setVisible(true);
+  picContain_->setEnabled(true);
+  cmdStop_->setVisible(false);
+}
+
+void frmMain::ShowCompletionMessage(const std::string& text) {
+  ApplyPendingVisible();
+  services_.Dialogs.ShowMessage(this, "Kestrelin", text, MessageIcon::Information,
+                                MessageButtons::Ok);
+}
+
+void frmMain::RefreshFolderList() { Dir1_->Refresh(); }
+
+}  // namespace kestrelin
