@@ -81,6 +81,38 @@ std::size_t ReadHeader(char* data, std::size_t size, std::size_t count, void* ta
   return length;
 }
 
+// What a server said about the version of a copy, to ask "changed since?"
+// in a later crawl.
+struct Validators {
+  std::string ETag;
+  std::string LastModified;
+};
+
+std::string HeaderValue(std::string_view line, std::string_view lowerName) {
+  if (line.size() <= lowerName.size() || line[lowerName.size()] != ':') return {};
+  for (std::size_t i = 0; i < lowerName.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(line[i])) != lowerName[i]) return {};
+  }
+  std::string_view value = line.substr(lowerName.size() + 1);
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+  while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' ')) {
+    value.remove_suffix(1);
+  }
+  return std::string(value);
+}
+
+// Keeps the validators of the final response (after redirects).
+std::size_t ReadValidators(char* data, std::size_t size, std::size_t count, void* target) {
+  auto* validators = static_cast<Validators*>(target);
+  const std::string_view line(data, size * count);
+  if (line.starts_with("HTTP/")) *validators = Validators{};
+  if (std::string etag = HeaderValue(line, "etag"); !etag.empty()) validators->ETag = etag;
+  if (std::string date = HeaderValue(line, "last-modified"); !date.empty()) {
+    validators->LastModified = date;
+  }
+  return size * count;
+}
+
 }  // namespace
 
 struct CurlInternetCache::Impl {
@@ -88,6 +120,8 @@ struct CurlInternetCache::Impl {
   CURL* curl = nullptr;
   // URLs fetched successfully in this crawl, with their local copies.
   std::unordered_map<std::string, std::string> fetched;
+  // Validators of copies from earlier crawls, by URL.
+  std::unordered_map<std::string, Validators> known;
 
   explicit Impl(CurlCacheSettings s) : settings(std::move(s)) {
     curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -130,17 +164,35 @@ struct CurlInternetCache::Impl {
     }
     const fs::path finalPath = fs::path(settings.CacheFolder) / CacheName(url);
     const fs::path partial = fs::path(finalPath.string() + ".part");
+    std::error_code folderError;
+    fs::create_directories(settings.CacheFolder, folderError);  // may have been removed meanwhile
     std::FILE* file = std::fopen(partial.c_str(), "wb");
     if (!file) return {};
     Prepare(url);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
+    Validators received;
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ReadValidators);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &received);
+    curl_slist* conditions = ConditionsFor(url, finalPath);
+    const bool conditional = conditions != nullptr;
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, conditions);
     const CURLcode result = curl_easy_perform(curl);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+    curl_slist_free_all(conditions);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     const bool written = std::fclose(file) == 0;
     std::error_code ec;
+    if (result == CURLE_OK && status == 304 && conditional) {
+      // Unchanged since the earlier crawl: the copy in place is current.
+      fs::remove(partial, ec);
+      fetched[url] = finalPath.string();
+      return finalPath.string();
+    }
     // A failed status, a broken or short body and a timeout all end here:
     // only a complete copy ever gets its final name.
-    if (result != CURLE_OK || !written) {
+    if (result != CURLE_OK || status == 304 || !written) {
       fs::remove(partial, ec);
       return {};
     }
@@ -149,8 +201,25 @@ struct CurlInternetCache::Impl {
       fs::remove(partial, ec);
       return {};
     }
+    known[url] = received;
     fetched[url] = finalPath.string();
     return finalPath.string();
+  }
+
+  // "If-None-Match" / "If-Modified-Since" for a copy kept from an earlier
+  // crawl; none when there is no copy or the server gave no validator.
+  curl_slist* ConditionsFor(const std::string& url, const fs::path& copy) const {
+    auto it = known.find(url);
+    std::error_code ec;
+    if (it == known.end() || !fs::is_regular_file(copy, ec)) return nullptr;
+    curl_slist* headers = nullptr;
+    if (!it->second.ETag.empty()) {
+      headers = curl_slist_append(headers, ("If-None-Match: " + it->second.ETag).c_str());
+    }
+    if (!it->second.LastModified.empty()) {
+      headers = curl_slist_append(headers, ("If-Modified-Since: " + it->second.LastModified).c_str());
+    }
+    return headers;
   }
 
   std::string LengthHeader(const std::string& url, bool head) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/support/sandbox.h"
 #include "tests/support/test_server.h"
 
@@ -155,6 +157,34 @@ TEST_F(CurlInternetCacheTest, HttpsIsFetchedOnlyWhenTheAuthorityIsTrusted) {
   ASSERT_FALSE(file.empty());
   EXPECT_EQ(test::ReadWholeFile(file), "over tls");
   EXPECT_EQ(trusting.ContentLengthHeader(url), "8");
+}
+
+TEST_F(CurlInternetCacheTest, ALaterCrawlRevalidatesItsCopyWithTheServer) {
+  WriteFileAt("site/page.html", "first version");
+  server.ServeFolder(SandboxPath("site"));
+  const std::string url = Url("/page.html");
+  const std::string first = cache->DownloadToCacheFile(url);
+  ASSERT_FALSE(first.empty());
+
+  // Same size and time give the same ETag, so the server answers 304 and
+  // the copy from the first crawl, not the new bytes, must be the answer.
+  const auto stamp = std::filesystem::last_write_time(SandboxPath("site/page.html"));
+  WriteFileAt("site/page.html", "FIRST VERSION");
+  std::filesystem::last_write_time(SandboxPath("site/page.html"), stamp);
+  cache->BeginCrawl();
+  EXPECT_EQ(cache->DownloadToCacheFile(url), first);
+  EXPECT_EQ(test::ReadWholeFile(first), "first version");
+  auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].Headers.count("If-None-Match"), 1u);
+
+  WriteFileAt("site/page.html", "second, longer version");  // new size, new ETag
+  cache->BeginCrawl();
+  const std::string second = cache->DownloadToCacheFile(url);
+  ASSERT_FALSE(second.empty());
+  EXPECT_EQ(test::ReadWholeFile(second), "second, longer version");
+  EXPECT_EQ(server.RequestCount("/page.html"), 3);
+  EXPECT_EQ(CacheFiles().size(), 1u);
 }
 
 }  // namespace
