@@ -161,7 +161,14 @@ int main(int argc, char** argv) {
 
   CrawlState state;
   state.CachePath = JoinPath(programDir, "cache");
-  if (!fso.FolderExists(state.CachePath)) fso.CreateFolder(state.CachePath);
+  // The program's folder and its working folder are created when missing;
+  // without them no download could be kept.
+  std::error_code folderError;
+  std::filesystem::create_directories(state.CachePath, folderError);
+  if (!fso.FolderExists(state.CachePath)) {
+    std::cerr << "kestrelin-crawl: cannot create the working folder " << state.CachePath << "\n";
+    return 2;
+  }
   ConsoleHost host(state, a.trace, a.stopAfterFiles, gInterrupted);
   CrawlContext ctx{state, host, cache, fso, clock, types, programDir};
 
