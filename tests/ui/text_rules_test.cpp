@@ -1,0 +1,149 @@
+// The window's plain text rules: the address and size checks, the size
+// limit, ksgrab.cfg parsing, the pop-up targets, the version caption and the
+// tray tip's length.
+#include <gtest/gtest.h>
+
+#include "ui/mod_system_tray.h"
+#include "ui/option_checks.h"
+#include "ui/progress_key_targets.h"
+#include "ui/settings_file.h"
+
+namespace kestrelin {
+namespace {
+
+TEST(AddressCheck, NeedsTheSchemeAndASeparatorAfterIt) {
+  const struct { const char* text; bool valid; } cases[] = {
+      {"http://example.com/", true},
+      {"http://example.com", false},
+      {"http://example.com\\index.html", true},
+      {"https://example.com/", true},
+      {"https://example.com", false},
+      {"HTTP://example.com/", false},
+      {"Https://example.com/", false},
+      {"http://", false},
+      {"http:///", true},
+      {"https://", false},
+      {"", false},
+      {"ftp://example.com/", false},
+      {" http://example.com/", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsValidAddress(c.text), c.valid) << c.text;
+}
+
+TEST(SizeCheck, AcceptsSignedIntegersAndDecimals) {
+  const struct { const char* text; bool valid; } cases[] = {
+      {"12", true}, {"1.5", true}, {" 3 ", true}, {"-1", true}, {"+2", true}, {".5", true},
+      {"5.", true}, {"", false}, {"abc", false}, {"12kb", false}, {".", false}, {"1.2.3", false},
+      {"-", false}, {"1 2", false}, {"1e3", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsNumericText(c.text), c.valid) << c.text;
+}
+
+TEST(SizeLimit, MultipliesByTheUnitAndRoundsHalvesToEven) {
+  EXPECT_EQ(ComputeSizeLimit("1.5", 1), 1572864);
+  EXPECT_EQ(ComputeSizeLimit("1.5", 0), 1536);
+  EXPECT_EQ(ComputeSizeLimit("1", 0), 1024);
+  EXPECT_EQ(ComputeSizeLimit("0.00244140625", 0), 2);  // 2.5 bytes
+  EXPECT_EQ(ComputeSizeLimit("0.00341796875", 0), 4);  // 3.5 bytes
+  EXPECT_EQ(ComputeSizeLimit("12", -1), 0);
+  // Four digits of megabytes go past 32 bits and must not wrap around.
+  EXPECT_EQ(ComputeSizeLimit("9999", 1), 9999LL * 1048576);
+  EXPECT_EQ(ComputeSizeLimit("abc", 0), std::nullopt);
+  EXPECT_EQ(ComputeSizeLimit("", 1), std::nullopt);
+}
+
+std::string FifteenLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\r\n";
+  return text;
+}
+
+const std::vector<std::string> kGoodLines = {"/home/u/site", "1", "0", "1", "1", "0", "1", "0",
+                                             "1", "2.5", "1", "0", "1", "0", "1"};
+
+TEST(SettingsFile, ReadsAllFifteenLinesAndIgnoresTheRest) {
+  auto lines = kGoodLines;
+  lines.push_back("garbage");
+  const SettingsRead read = ParseSettings(FifteenLines(lines));
+  ASSERT_TRUE(read.Complete);
+  ASSERT_EQ(read.Values.size(), 15u);
+  EXPECT_EQ(read.Values[0].Text, "/home/u/site");
+  EXPECT_EQ(read.Values[9].Text, "2.5");
+  EXPECT_EQ(read.Values[10].Number, 1);
+  EXPECT_EQ(read.Values[14].Number, 1);
+}
+
+TEST(SettingsFile, StopsBeforeTheFirstLineThatCannotBeApplied) {
+  const struct { std::size_t line; const char* text; } bad[] = {
+      {2, "x"}, {3, "3"}, {4, "-1"}, {5, "1.5"}, {11, "2"}, {11, "-2"}, {12, ""}, {15, "yes"},
+  };
+  for (const auto& b : bad) {
+    auto lines = kGoodLines;
+    lines[b.line - 1] = b.text;
+    const SettingsRead read = ParseSettings(FifteenLines(lines));
+    EXPECT_FALSE(read.Complete) << b.line << " " << b.text;
+    EXPECT_EQ(read.Values.size(), b.line - 1) << b.line << " " << b.text;
+  }
+}
+
+TEST(SettingsFile, ShortAndEmptyFilesGiveWhatTheyHold) {
+  const SettingsRead five = ParseSettings("/x\r\n1\r\n0\r\n1\r\n0\r\n");
+  EXPECT_FALSE(five.Complete);
+  EXPECT_EQ(five.Values.size(), 5u);
+  EXPECT_TRUE(ParseSettings("").Values.empty());
+  // A unit of -1 and text lines that are no numbers are acceptable.
+  auto lines = kGoodLines;
+  lines[9] = "abc";
+  lines[10] = "-1";
+  EXPECT_TRUE(ParseSettings(FifteenLines(lines)).Complete);
+}
+
+TEST(SettingsFile, IntegerLinesAllowBlanksAndASign) {
+  EXPECT_EQ(ParseSettingInteger(" 1 "), 1);
+  EXPECT_EQ(ParseSettingInteger("-1"), -1);
+  EXPECT_EQ(ParseSettingInteger("+0"), 0);
+  EXPECT_EQ(ParseSettingInteger("1.0"), std::nullopt);
+  EXPECT_EQ(ParseSettingInteger(""), std::nullopt);
+  EXPECT_EQ(ParseSettingInteger("99999999999"), std::nullopt);
+}
+
+TEST(SettingsFile, WritesFifteenCrLfLinesInTheFixedOrder) {
+  std::vector<SettingValue> values(15);
+  values[0].Text = "/d";
+  values[9].Text = "12";
+  values[10].Number = -1;
+  values[14].Number = 1;
+  EXPECT_EQ(FormatSettings(values),
+            "/d\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n12\r\n-1\r\n0\r\n0\r\n0\r\n1\r\n");
+  EXPECT_STREQ(SettingsLayout()[8].Control, "chkTxtOutput");
+  EXPECT_STREQ(SettingsLayout()[11].Control, "chkNoGoUp");
+}
+
+TEST(PopupTargets, FileBeforeTheBlankAndPageInsideTheParentheses) {
+  const struct { const char* key; const char* file; const char* page; } cases[] = {
+      {"http://a/x.gif (http://a/p.html)", "http://a/x.gif", "http://a/p.html"},
+      {"/home/u/file.txt", "/home/u/file.txt", "/home/u/file.txt"},
+      {"http://a/x (http://a/p(1).html)", "http://a/x", "http://a/p(1.html"},
+      {"http://a/only", "http://a/only", "http://a/only"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FileTargetOfKey(c.key), c.file) << c.key;
+    EXPECT_EQ(PageTargetOfKey(c.key), c.page) << c.key;
+  }
+}
+
+TEST(VersionCaption, JoinsMinorAndRevisionWithoutSeparator) {
+  EXPECT_EQ(VersionCaption(1, 2, 6), "Kestrelin v1.26");
+  EXPECT_EQ(VersionCaption(1, 0, 0), "Kestrelin v1.00");
+}
+
+TEST(TrayTip, IsCutTo63BytesWithoutSplittingACharacter) {
+  const std::string seventy(70, 'a');
+  EXPECT_EQ(CutTrayTip(seventy), std::string(63, 'a'));
+  EXPECT_EQ(CutTrayTip("short"), "short");
+  const std::string accented = std::string(62, 'a') + "\xC3\xA9" + "bbb";  // é across the cut
+  EXPECT_EQ(CutTrayTip(accented), std::string(62, 'a'));
+}
+
+}  // namespace
+}  // namespace kestrelin
