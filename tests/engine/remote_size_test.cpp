@@ -1,0 +1,64 @@
+// Size queries and the size limit of link extraction against the local server.
+#include "engine/remote_size.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/link_extraction.h"
+#include "platform/curl_internet_cache.h"
+#include "tests/engine/crawl_test_context.h"
+#include "tests/support/sandbox.h"
+#include "tests/support/test_server.h"
+
+namespace kestrelin {
+namespace {
+
+class RemoteSizeTest : public test::SandboxedTest {
+ protected:
+  void SetUp() override {
+    SandboxedTest::SetUp();
+    cache = std::make_unique<CurlInternetCache>(CurlCacheSettings{SandboxPath("inet"), {}, 5, 5});
+    t = std::make_unique<test::CrawlTestContext>(SandboxPath("program"), cache.get());
+    for (int size : {1024, 1025}) {
+      server.Declare("/f" + std::to_string(size) + ".zip", std::string(size, 'z'), "application/zip");
+    }
+    test::DeclaredResponse chunked;
+    chunked.Body = std::string(5000, 'c');
+    chunked.How = test::Delivery::Chunked;
+    chunked.ContentType = "application/zip";
+    server.Declare("/unknown.zip", chunked);
+  }
+  test::TestServer server;
+  std::unique_ptr<CurlInternetCache> cache;
+  std::unique_ptr<test::CrawlTestContext> t;
+};
+
+TEST_F(RemoteSizeTest, ReadsTheContentLengthOrZero) {
+  EXPECT_EQ(GetRemoteSize(t->Ctx, server.BaseUrl() + "/f1024.zip"), 1024);
+  EXPECT_EQ(t->State.ContentLength, "1024");
+  EXPECT_EQ(GetRemoteSize(t->Ctx, server.BaseUrl() + "/f1025.zip"), 1025);
+  EXPECT_EQ(t->State.ContentLength, "1025");
+  EXPECT_EQ(GetRemoteSize(t->Ctx, server.BaseUrl() + "/unknown.zip"), 0);
+  EXPECT_EQ(GetRemoteSize(t->Ctx, server.BaseUrl() + "/missing.zip"), 0);
+  EXPECT_EQ(GetRemoteSize(t->Ctx, "http://127.0.0.1:1/x.zip"), 0);
+  // Only headers were asked for.
+  for (const auto& request : server.Requests()) EXPECT_EQ(request.Method, "HEAD");
+}
+
+TEST_F(RemoteSizeTest, LinkExtractionKeepsFilesUpToTheLimit) {
+  t->State.SiteRoot = server.BaseUrl() + "/";
+  t->State.PageFolder = server.BaseUrl() + "/";
+  t->State.FileLinks = {server.BaseUrl() + "/index.html"};
+  t->State.FileCount = 1;
+  std::string page =
+      "<a href=\"f1024.zip\"><a href=\"f1025.zip\"><a href=\"unknown.zip\"><a href=\"p.html\">";
+  ExtractLinks(t->Ctx, page, 0, 0, 1, 1024, 1, 0);
+  const std::vector<std::string> expected = {server.BaseUrl() + "/index.html",
+                                             server.BaseUrl() + "/f1024.zip",
+                                             server.BaseUrl() + "/unknown.zip",
+                                             server.BaseUrl() + "/p.html"};
+  EXPECT_EQ(t->State.FileLinks, expected);
+  EXPECT_EQ(server.RequestCount("/p.html"), 0);  // pages are never measured
+}
+
+}  // namespace
+}  // namespace kestrelin
