@@ -1,0 +1,141 @@
+// The file-type editors: their files, Add and its refusals, Remove limits,
+// hiding while the main window is open, and the live lists.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QListWidget>
+
+#include "tests/ui/ui_test_support.h"
+#include "ui/frm_type_editor.h"
+
+namespace kestrelin {
+namespace {
+
+class TypeEditorTest : public test::MainWindowTest {
+ protected:
+  void Add(frmTypeEditor& editor, const char* text) {
+    editor.findChild<QLineEdit*>("txtExt")->setText(text);
+    editor.cmdAdd_Click();
+  }
+  void Select(frmTypeEditor& editor, int row) {
+    auto* list = editor.findChild<QListWidget*>("lstExt");
+    list->clearSelection();
+    if (row >= 0) list->item(row)->setSelected(true);
+  }
+  const std::vector<std::string> kPages = {"html", "htm", "php", "shtml", "shtm", "phtml"};
+};
+
+TEST_F(TypeEditorTest, FirstStartCreatesBothFilesEmpty) {
+  OpenWindow();
+  EXPECT_EQ(ReadFileAt("program/igntypes.ini"), "");
+  EXPECT_EQ(ReadFileAt("program/exctypes.ini"), "");
+  EXPECT_TRUE(window_->IgnTypes().Types().empty());
+  EXPECT_EQ(window_->ExcTypes().Types(), kPages);
+  EXPECT_EQ(window_->IgnTypes().objectName(), "frmIgnTypes");
+  EXPECT_EQ(window_->ExcTypes().objectName(), "frmExcTypes");
+  EXPECT_EQ(window_->IgnTypes().windowTitle(), "Kestrelin");
+  EXPECT_FALSE(window_->IgnTypes().isVisible());
+  EXPECT_EQ(window_->IgnTypes().findChild<QLineEdit*>("txtExt")->toolTip(),
+            "Enter as '*.ext', '.ext', or just 'ext'.");
+}
+
+TEST_F(TypeEditorTest, AddTakesTheTextAfterTheFirstDotInLowerCase) {
+  OpenWindow();
+  frmTypeEditor& ign = window_->IgnTypes();
+  for (const char* text : {"*.JPG", "jpg", ".gif", "x.PNG", "tar.gz", "mp3"}) Add(ign, text);
+  EXPECT_EQ(ign.Types(), (std::vector<std::string>{"jpg", "jpg", "gif", "png", "gz", "mp3"}));
+  Add(ign, "a.b.c");  // "b.c" has a dot: dropped without a word
+  Add(ign, "my-type");
+  Add(ign, "gif ");
+  EXPECT_EQ(ign.Types().size(), 6u);
+  EXPECT_TRUE(dialogs.Messages.empty());
+  EXPECT_EQ(ign.findChild<QLineEdit*>("txtExt")->text(), "");
+  Add(ign, "");     // an empty entry is accepted
+  Add(ign, "abc.");
+  EXPECT_EQ(ign.Types().size(), 8u);
+  EXPECT_EQ(ign.Types().back(), "");
+}
+
+TEST_F(TypeEditorTest, RefusedTypesShowTheirMessage) {
+  OpenWindow();
+  Add(window_->IgnTypes(), "html");
+  ASSERT_EQ(dialogs.Messages.size(), 1u);
+  EXPECT_EQ(dialogs.Messages[0].Text, "Cannot ignore this file type.");
+  EXPECT_EQ(dialogs.Messages[0].Title, "Kestrelin");
+  EXPECT_EQ(dialogs.Messages[0].Buttons, MessageButtons::OkCancel);
+  EXPECT_TRUE(window_->IgnTypes().Types().empty());
+  Add(window_->IgnTypes(), "asp");
+  EXPECT_EQ(window_->IgnTypes().Types(), std::vector<std::string>{"asp"});
+
+  Add(window_->ExcTypes(), "asp");
+  Add(window_->ExcTypes(), "CGI");
+  ASSERT_EQ(dialogs.Messages.size(), 3u);
+  EXPECT_EQ(dialogs.Messages[2].Text, "Cannot add this file type.");
+  Add(window_->ExcTypes(), "html");
+  EXPECT_EQ(window_->ExcTypes().Types().size(), 7u);
+  EXPECT_EQ(window_->ExcTypes().Types().back(), "html");
+}
+
+TEST_F(TypeEditorTest, RemoveKeepsTheProtectedEntries) {
+  OpenWindow();
+  frmTypeEditor& ign = window_->IgnTypes();
+  frmTypeEditor& exc = window_->ExcTypes();
+  for (const char* t : {"a", "b", "c"}) Add(ign, t);
+  for (const char* t : {"gif", "png"}) Add(exc, t);
+  const struct { frmTypeEditor* editor; int row; bool removed; } cases[] = {
+      {&ign, -1, false}, {&ign, 0, false}, {&ign, 1, false}, {&ign, 2, true},
+      {&exc, -1, false}, {&exc, 5, false}, {&exc, 6, true},
+  };
+  for (const auto& c : cases) {
+    const std::size_t before = c.editor->Types().size();
+    const std::size_t messages = dialogs.Messages.size();
+    Select(*c.editor, c.row);
+    c.editor->cmdRemove_Click();
+    EXPECT_EQ(c.editor->Types().size(), c.removed ? before - 1 : before) << c.row;
+    EXPECT_EQ(dialogs.Messages.size(), c.removed ? messages : messages + 1) << c.row;
+    if (!c.removed) {
+      EXPECT_EQ(dialogs.Messages.back().Text, "Cannot remove these types.");
+    }
+  }
+  EXPECT_EQ(ign.Types(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(exc.Types().size(), 7u);
+  EXPECT_EQ(exc.Types()[5], "phtml");
+  EXPECT_EQ(exc.Types()[6], "png");  // gif at index 6 went
+}
+
+TEST_F(TypeEditorTest, ClosingHidesAndFilesChangeOnlyAtShutDown) {
+  OpenWindow();
+  frmTypeEditor& ign = window_->IgnTypes();
+  window_->cmdSetIgnore_Click();
+  EXPECT_TRUE(ign.isVisible());
+  EXPECT_TRUE(ign.isModal());
+  Add(ign, "zip");
+  ign.close();
+  EXPECT_FALSE(ign.isVisible());
+  EXPECT_EQ(ign.Types(), std::vector<std::string>{"zip"});  // the window still exists
+  EXPECT_EQ(ReadFileAt("program/igntypes.ini"), "");
+  Add(window_->ExcTypes(), "gif");
+  CloseWindow();
+  EXPECT_EQ(ReadFileAt("program/igntypes.ini"), "zip\r\n");
+  EXPECT_EQ(ReadFileAt("program/exctypes.ini"), "gif\r\n");
+}
+
+TEST_F(TypeEditorTest, FilesAreValidatedWhenRead) {
+  WriteFileAt("program/exctypes.ini", "gif\r\npng\r\nasp\r\nBAD\r\n");
+  WriteFileAt("program/igntypes.ini", "zip\r\nhtml\r\n");
+  OpenWindow();
+  std::vector<std::string> expected = kPages;
+  expected.push_back("gif");
+  expected.push_back("png");
+  EXPECT_EQ(window_->ExcTypes().Types(), expected);
+  EXPECT_EQ(window_->IgnTypes().Types(), std::vector<std::string>{"zip"});
+  ASSERT_EQ(dialogs.Messages.size(), 2u);  // html and asp refused with a message
+  EXPECT_EQ(dialogs.Messages[0].Text, "Cannot ignore this file type.");
+  EXPECT_EQ(dialogs.Messages[1].Text, "Cannot add this file type.");
+  CloseWindow();
+  EXPECT_EQ(ReadFileAt("program/exctypes.ini"), "gif\r\npng\r\n");
+  EXPECT_EQ(ReadFileAt("program/igntypes.ini"), "zip\r\n");
+}
+
+}  // namespace
+}  // namespace kestrelin
