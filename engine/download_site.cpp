@@ -91,8 +91,14 @@ bool ReadPageText(CrawlContext& ctx, std::string& pageText) {
 
 // One turn of the page loop. Returns true when a stop ended the download
 // pass of this page.
+// The two link lists of one crawl, with what duplicate removal has checked.
+struct CrawlLists {
+  GrowingLinkList Files;
+  GrowingLinkList Pages;
+};
+
 bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long pageIndex,
-               long& fileIndex, const CrawlOptions& options) {
+               long& fileIndex, CrawlLists& lists, const CrawlOptions& options) {
   CrawlState& st = ctx.State;
   CrawlHost& host = ctx.Host;
 
@@ -120,7 +126,7 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
 
   ExtractLinks(ctx, st.PageText, options.NoDownload, options.OnlyDownload, options.LimitSize,
                options.SizeLimit, options.NoGoUp, options.FollowExternal);
-  RemoveDuplicateFileLinks(st);
+  lists.Files.RemoveRepeatsByCount(st.FileLinks, st.FileCount);
 
   host.SetBarMax(100);
   host.SetBarValue(0);
@@ -134,7 +140,7 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   host.AddLine("Finished downloading " + URL);
   ShowLastLine(host);
 
-  if (st.PageCount != 0) RemoveDuplicatePageLinks(st);
+  if (st.PageCount != 0) lists.Pages.RemoveRepeatsByLastIndex(st.PageLinks, st.PageCount);
   return false;
 }
 
@@ -146,9 +152,10 @@ void DownloadSite(CrawlContext& ctx, std::string& SavePath, std::string& URL,
 
   long pageIndex = 0;
   long fileIndex = 0;
+  CrawlLists lists;
   bool stopped = false;
   do {
-    if (CrawlPage(ctx, SavePath, URL, pageIndex, fileIndex, options)) {
+    if (CrawlPage(ctx, SavePath, URL, pageIndex, fileIndex, lists, options)) {
       stopped = true;
       break;
     }

@@ -1,5 +1,6 @@
 #include "engine/duplicate_removal.h"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_set>
 
@@ -38,6 +39,37 @@ void RemoveDuplicatePageLinks(CrawlState& state) {
   const std::size_t kept =
       KeepFirstOccurrences(state.PageLinks, static_cast<std::size_t>(state.PageCount) + 1);
   state.PageCount = static_cast<long>(kept) - 1;
+}
+
+}  // namespace kestrelin
+
+namespace kestrelin {
+
+std::size_t GrowingLinkList::RemoveRepeats(std::vector<std::string>& links, std::size_t valid) {
+  valid = std::min(valid, links.size());
+  if (checked_ > valid) {  // the list was replaced: start over
+    seen_.clear();
+    checked_ = 0;
+  }
+  std::size_t out = checked_;
+  for (std::size_t i = checked_; i < valid; ++i) {
+    if (!seen_.insert(links[i]).second) continue;
+    if (out != i) links[out] = std::move(links[i]);
+    ++out;
+  }
+  links.resize(out);
+  checked_ = out;
+  return out;
+}
+
+void GrowingLinkList::RemoveRepeatsByCount(std::vector<std::string>& links, long& count) {
+  if (count <= 0) return;
+  count = static_cast<long>(RemoveRepeats(links, static_cast<std::size_t>(count)));
+}
+
+void GrowingLinkList::RemoveRepeatsByLastIndex(std::vector<std::string>& links, long& lastIndex) {
+  if (lastIndex < 0) return;
+  lastIndex = static_cast<long>(RemoveRepeats(links, static_cast<std::size_t>(lastIndex) + 1)) - 1;
 }
 
 }  // namespace kestrelin

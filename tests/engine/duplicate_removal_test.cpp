@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace kestrelin {
 namespace {
 
@@ -52,6 +54,49 @@ TEST(RemoveDuplicateLinks, LargeListsBeyondSixteenBits) {
   RemoveDuplicateFileLinks(st);
   ASSERT_EQ(st.FileCount, 40000);
   EXPECT_EQ(st.FileLinks[39999], "http://h/39999");
+}
+
+}  // namespace
+}  // namespace kestrelin
+
+namespace kestrelin {
+namespace {
+
+// A list that grows in rounds, as the crawl's lists do: the remembering
+// variant must leave exactly what a whole pass leaves after every round.
+TEST(GrowingLinkList, MatchesAWholePassAfterEveryRound) {
+  std::mt19937 random(11);
+  CrawlState whole, growing;
+  GrowingLinkList files, pages;
+  whole.PageLinks = growing.PageLinks = {"start"};
+  for (int round = 0; round < 60; ++round) {
+    const int added = static_cast<int>(random() % 30);
+    for (int i = 0; i < added; ++i) {
+      const std::string link = "l" + std::to_string(random() % 200);
+      for (CrawlState* st : {&whole, &growing}) {
+        st->FileLinks.resize(static_cast<std::size_t>(st->FileCount));
+        st->FileLinks.push_back(link);
+        ++st->FileCount;
+        ++st->PageCount;
+        st->PageLinks.resize(static_cast<std::size_t>(st->PageCount));
+        st->PageLinks.push_back(link);
+      }
+    }
+    RemoveDuplicateFileLinks(whole);
+    files.RemoveRepeatsByCount(growing.FileLinks, growing.FileCount);
+    ASSERT_EQ(growing.FileCount, whole.FileCount) << round;
+    ASSERT_EQ(growing.FileLinks, whole.FileLinks) << round;
+    if (whole.PageCount != 0) {
+      RemoveDuplicatePageLinks(whole);
+      pages.RemoveRepeatsByLastIndex(growing.PageLinks, growing.PageCount);
+    }
+    ASSERT_EQ(growing.PageCount, whole.PageCount) << round;
+    ASSERT_EQ(std::vector<std::string>(growing.PageLinks.begin(),
+                                       growing.PageLinks.begin() + growing.PageCount + 1),
+              std::vector<std::string>(whole.PageLinks.begin(),
+                                       whole.PageLinks.begin() + whole.PageCount + 1))
+        << round;
+  }
 }
 
 }  // namespace
