@@ -1,0 +1,218 @@
+// Crawls started from the window against the local test server: the
+// Download sequence, Stop from the window and from the tray menu, closing
+// during a crawl, and the progress list's pop-up commands.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+
+#include "engine/text_lines.h"
+#include "tests/support/test_server.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/folder_list.h"
+#include "ui/frm_taskbar.h"
+
+namespace kestrelin {
+namespace {
+
+class CrawlWindowTest : public test::MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    std::filesystem::create_directories(SandboxPath("dest"));
+    server.ServeFolder(SandboxPath("site"));
+  }
+  void TearDown() override {
+    MainWindowTest::TearDown();
+    cache.reset();  // its open connections would hold the server's shut-down
+  }
+
+  frmMain& Prepared(const std::string& path) {
+    OpenWindow();
+    Find<FolderList>("Dir1")->SetPath(SandboxPath("dest"));
+    Find<QLineEdit>("txtURL")->setText(QString::fromStdString("  " + server.BaseUrl() + path));
+    return *window_;
+  }
+
+  // A page linking `count` slow files, so that a crawl lasts long enough to
+  // be stopped.
+  void SlowSite(int count) {
+    std::string page = "<html>";
+    for (int i = 0; i < count; ++i) {
+      const std::string name = "f" + std::to_string(i) + ".txt";
+      page += "<a href=\"" + name + "\">x</a>";
+      test::DeclaredResponse slow;
+      slow.Body = "file " + std::to_string(i);
+      slow.ContentType = "text/plain";
+      slow.DelayMs = 25;
+      server.Declare("/s/" + name, slow);
+    }
+    WriteFileAt("site/s/index.html", page + "</html>");
+  }
+
+  // Runs `step` on every timer tick of the crawl until it returns true.
+  void DuringCrawl(std::function<bool()> step) {
+    auto* timer = new QTimer(window_.get());
+    timer->setInterval(2);
+    QObject::connect(timer, &QTimer::timeout, [timer, step] {
+
+      if (step()) timer->stop();
+    });
+    timer->start();
+  }
+
+  bool HasLineStarting(const std::string& prefix) {
+    for (const auto& line : window_->Log().Lines())
+      if (StartsWith(line.Text, prefix)) return true;
+    return false;
+  }
+
+  // A file's line reads "Downloading ..." while it loads, "Downloaded ..."
+  // once it is in.
+  bool AFileStarted() { return HasLineStarting("Downloading ") || HasLineStarting("Downloaded "); }
+
+  long Completions() {
+    long n = 0;
+    for (const auto& m : dialogs.Messages)
+      if (StartsWith(m.Text, "Completed downloading.\r\n\r\nDuration: ")) ++n;
+    return n;
+  }
+
+  test::TestServer server;
+};
+
+TEST_F(CrawlWindowTest, DownloadCopiesTheSiteAndEndsWithTheDurationBox) {
+  WriteFileAt("site/d/index.html", "<html><img src=\"img/a.gif\"><img src=\"gone.gif\"></html>");
+  WriteFileAt("site/d/img/a.gif", "GIF89a");
+  Prepared("/d/index.html").cmdDownload_Click();
+
+  ASSERT_EQ(Completions(), 1);
+  EXPECT_EQ(dialogs.Messages.back().Title, "Kestrelin");
+  EXPECT_EQ(ReadFileAt("dest/d/img/a.gif"), "GIF89a");
+  EXPECT_TRUE(std::filesystem::exists(SandboxPath("dest/d/index.html")));
+  EXPECT_TRUE(Find<QPushButton>("cmdDownload")->isVisible());
+  EXPECT_FALSE(Find<QPushButton>("cmdStop")->isVisible());
+  EXPECT_TRUE(Find<QWidget>("picContain")->isEnabled());
+  EXPECT_FALSE(window_->Crawling());
+  EXPECT_EQ(window_->State().StopDownload, 0);
+  EXPECT_GT(window_->Yields(), 0);
+
+  // The failed file is a red line reading its failure record.
+  const std::string record =
+      server.BaseUrl() + "/d/gone.gif (" + server.BaseUrl() + "/d/index.html)";
+  auto* list = Find<QListWidget>("lstProgress");
+  ASSERT_EQ(list->count(), window_->LineCount());
+  int red = -1;
+  for (int i = 0; i < list->count(); ++i)
+    if (list->item(i)->text().toStdString() == record) red = i;
+  ASSERT_GE(red, 0);
+  EXPECT_EQ(list->item(red)->foreground().color(), QColor(255, 0, 0));
+  EXPECT_EQ(window_->LineKey(red + 1), record);
+  EXPECT_NE(ReadFileAt("program/fail.txt").find(record), std::string::npos);
+}
+
+TEST_F(CrawlWindowTest, PopUpMenuOpensTheFileAndThePageOfAKeyedLine) {
+  WriteFileAt("site/d/index.html", "<html><img src=\"gone.gif\"></html>");
+  Prepared("/d/index.html").cmdDownload_Click();
+  auto* list = Find<QListWidget>("lstProgress");
+  long keyed = 0, plain = 0;
+  for (long n = 1; n <= window_->LineCount(); ++n)
+    (window_->LineKey(n).empty() ? plain : keyed) = n;
+  ASSERT_GT(keyed, 0);
+  ASSERT_GT(plain, 0);
+
+  list->setCurrentRow(static_cast<int>(plain - 1));
+  EXPECT_FALSE(window_->lstProgress_MouseUp(Qt::RightButton, QPoint(5, 5)));
+  list->setCurrentRow(static_cast<int>(keyed - 1));
+  EXPECT_FALSE(window_->lstProgress_MouseUp(Qt::LeftButton, QPoint(5, 5)));
+  EXPECT_TRUE(window_->lstProgress_MouseUp(Qt::RightButton, QPoint(5, 5)));
+  Find<QMenu>("lstMenu")->hide();
+
+  window_->mnuFile_Click();
+  window_->mnuOpen_Click();
+  ASSERT_EQ(dialogs.Opened.size(), 2u);
+  EXPECT_EQ(dialogs.Opened[0], server.BaseUrl() + "/d/gone.gif");
+  EXPECT_EQ(dialogs.Opened[1], server.BaseUrl() + "/d/index.html");
+}
+
+TEST_F(CrawlWindowTest, StopFromTheWindowEndsTheCrawlAtTheNextFile) {
+  SlowSite(30);
+  frmMain& w = Prepared("/s/index.html");
+  bool stopped = false, idleButtonsAtStop = false, panelDisabledAtStop = false;
+  DuringCrawl([&] {
+    if (!AFileStarted()) return false;
+    w.cmdDownload_Click();  // a second start is ignored while the crawl runs
+    w.cmdStop_Click();
+    stopped = w.State().StopDownload == -1;
+    idleButtonsAtStop = Find<QPushButton>("cmdDownload")->isVisible() &&
+                        !Find<QPushButton>("cmdStop")->isVisible();
+    panelDisabledAtStop = !Find<QWidget>("picContain")->isEnabled();
+    return true;
+  });
+  w.cmdDownload_Click();
+
+  EXPECT_TRUE(stopped);
+  EXPECT_TRUE(idleButtonsAtStop);
+  EXPECT_TRUE(panelDisabledAtStop);
+  EXPECT_TRUE(HasLineStarting("Downloading stopped at command"));
+  EXPECT_EQ(Completions(), 1);
+  EXPECT_EQ(w.State().StopDownload, 0);
+  EXPECT_TRUE(Find<QWidget>("picContain")->isEnabled());
+  const auto copied = test::ListTree(SandboxPath("dest"));
+  EXPECT_GE(copied.size(), 1u);  // what was fetched is still moved in
+  EXPECT_LT(copied.size(), 31u);
+}
+
+TEST_F(CrawlWindowTest, StopFromTheTrayMenuLeavesTheButtonsAndBringsTheWindowBack) {
+  SlowSite(30);
+  frmMain& w = Prepared("/s/index.html");
+  Find<QCheckBox>("chkHideDLing")->setChecked(true);
+  bool buttonsUntouched = false, titleShowsState = false, oneItem = false;
+  DuringCrawl([&] {
+    frmTaskbar* tray = w.Taskbar();
+    if (!tray || !AFileStarted()) return false;
+    oneItem = tray->PMenu()->actions().size() == 1 &&
+              tray->mnuStop()->text() == "&Stop Downloading";
+    titleShowsState = w.windowTitle().startsWith("Kestrelin - ");
+    tray->mnuStop()->trigger();
+    buttonsUntouched = !Find<QPushButton>("cmdDownload")->isVisible() &&
+                       Find<QPushButton>("cmdStop")->isVisible();
+    return true;
+  });
+  w.cmdDownload_Click();
+
+  EXPECT_TRUE(oneItem);
+  EXPECT_TRUE(buttonsUntouched);
+  // Without a notification area the title carries the crawl's state.
+  EXPECT_TRUE(titleShowsState || QSystemTrayIcon::isSystemTrayAvailable());
+  EXPECT_TRUE(HasLineStarting("Downloading stopped at command"));
+  EXPECT_EQ(w.Taskbar(), nullptr);  // the tray window lives for one crawl
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_FALSE(w.isMinimized());
+  EXPECT_EQ(w.windowTitle(), "Kestrelin");
+  EXPECT_EQ(Completions(), 1);
+}
+
+TEST_F(CrawlWindowTest, ClosingDuringACrawlStopsItAndClosesAfterwards) {
+  SlowSite(20);
+  frmMain& w = Prepared("/s/index.html");
+  DuringCrawl([&] {
+    if (!AFileStarted()) return false;
+    w.close();
+    return true;
+  });
+  w.cmdDownload_Click();
+  EXPECT_TRUE(HasLineStarting("Downloading stopped at command"));
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(SplitLinesCr(ReadFileAt("program/ksgrab.cfg")).size(), 15u);
+}
+
+}  // namespace
+}  // namespace kestrelin
