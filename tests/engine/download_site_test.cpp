@@ -75,7 +75,8 @@ TEST_F(DownloadSiteTest, AnUnreachableStartPageIsOneRedKeyedLine) {
 }
 
 TEST_F(DownloadSiteTest, PagesReadWithAnyLineEndingKeepTheirLinks) {
-  for (const std::string ending : {"\r", "\r\n"}) {
+  // A lone LF does not end a line: the page is one line and its links stay.
+  for (const std::string ending : {"\r", "\r\n", "\n"}) {
     WriteFileAt("site/p/index.html", "<img src=\"a.gif\">" + ending + "<img src=\"b.gif\">");
     WriteFileAt("site/p/a.gif", "a");
     WriteFileAt("site/p/b.gif", "b");
