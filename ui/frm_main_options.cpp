@@ -68,9 +68,13 @@ void frmMain::txtSize_Change() {
 }
 
 void frmMain::MarkField(QLineEdit* field, bool valid) {
-  QPalette palette = field->palette();
-  palette.setColor(QPalette::Base, valid ? QPalette().color(QPalette::Base) : QColor(255, 0, 0));
-  palette.setColor(QPalette::Text, valid ? QPalette().color(QPalette::Text) : QColor(Qt::white));
+  if (valid) {
+    field->setPalette(QPalette());  // the system's colours, disabled look included
+    return;
+  }
+  QPalette palette;
+  palette.setColor(QPalette::Base, QColor(255, 0, 0));
+  palette.setColor(QPalette::Text, QColor(Qt::white));
   field->setPalette(palette);
 }
 

@@ -10,8 +10,9 @@ QApplication& TestApp() {
   static char name[] = "ui_tests";
   static char* argv[] = {name, nullptr};
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: the platform plugin must outlive every static.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 MessageAnswer RecordingDialogs::ShowMessage(QWidget*, const std::string& title,

@@ -1,0 +1,99 @@
+// Pictures of the real window for the documentation, made only when
+// KESTRELIN_SCREENSHOTS names a folder (scripts/screenshots runs this under
+// Xvfb): idle with the defaults, during a crawl, after a crawl with a red
+// failed line, and the File tab.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPixmap>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+
+#include "engine/text_lines.h"
+#include "tests/support/test_server.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/folder_list.h"
+
+namespace kestrelin {
+namespace {
+
+class Screenshots : public test::MainWindowTest {
+ protected:
+  void SetUp() override {
+    const char* folder = std::getenv("KESTRELIN_SCREENSHOTS");
+    if (!folder || !*folder) GTEST_SKIP() << "set KESTRELIN_SCREENSHOTS to a folder";
+    out_ = folder;
+    MainWindowTest::SetUp();
+    std::filesystem::create_directories(SandboxPath("home/Sites"));
+    std::filesystem::create_directories(SandboxPath("home/Documents"));
+    std::filesystem::create_directories(SandboxPath("home/Downloads"));
+    server.ServeFolder(SandboxPath("site"));
+    std::string page = "<html><img src=\"logo.png\"><a href=\"missing.pdf\">m</a>";
+    for (int i = 0; i < 40; ++i) {
+      const std::string name = "docs/part" + std::to_string(i) + ".html";
+      page += "<a href=\"" + name + "\">p</a>";
+      test::DeclaredResponse slow;
+      slow.Body = "<html>part</html>";
+      slow.DelayMs = 40;
+      server.Declare("/guide/" + name, slow);
+    }
+    WriteFileAt("site/guide/index.html", page + "</html>");
+    WriteFileAt("site/guide/logo.png", "PNG");
+  }
+  void TearDown() override {
+    if (out_.empty()) return;
+    MainWindowTest::TearDown();
+    cache.reset();
+  }
+
+  void Save(const char* name) {
+    QCoreApplication::processEvents();
+    const QPixmap picture = window_->grab();
+    ASSERT_TRUE(picture.save(QString::fromStdString(out_ + "/" + name)));
+  }
+
+  std::string out_;
+  test::TestServer server;
+};
+
+TEST_F(Screenshots, OfTheMainWindow) {
+  OpenWindow();
+  window_->resize(900, 640);
+  Find<FolderList>("Dir1")->SetPath(SandboxPath("home/Sites"));
+  Save("screenshot-idle.png");
+
+  Find<QLineEdit>("txtURL")->setText(QString::fromStdString(server.BaseUrl() + "/guide/index.html"));
+  bool taken = false;
+  auto* timer = new QTimer(window_.get());
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [&] {
+    if (taken || window_->LineCount() < 12) return;
+    taken = true;
+    Save("screenshot-crawling.png");
+  });
+  timer->start();
+  window_->cmdDownload_Click();
+  timer->stop();
+  EXPECT_TRUE(taken);
+  // After the crawl, with the red failed line in view.
+  auto* list = window_->findChild<QListWidget*>("lstProgress");
+  for (int i = 0; i < list->count(); ++i) {
+    if (!window_->LineKey(i + 1).empty()) {
+      list->scrollToItem(list->item(i), QAbstractItemView::PositionAtCenter);
+    }
+  }
+  Save("screenshot.png");
+
+  Find<QCheckBox>("chkLimitSize")->setChecked(true);
+  Find<QCheckBox>("chkNoDownload")->setChecked(true);
+  Find<QTabWidget>("SSTab")->setCurrentIndex(1);
+  Save("screenshot-file-tab.png");
+}
+
+}  // namespace
+}  // namespace kestrelin
