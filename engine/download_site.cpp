@@ -85,7 +85,7 @@ bool ReadPageText(CrawlContext& ctx, std::string& pageText) {
   const auto content = ctx.FSO.ReadFile(ctx.State.PageCacheFile);
   if (!content || content->empty()) return false;
   pageText.reserve(content->size());
-  for (const auto& line : SplitLinesCr(*content)) pageText.append(TrimSpaces(line));
+  ForEachLine(*content, false, [&](std::string_view line) { pageText.append(TrimSpaces(line)); });
   return true;
 }
 

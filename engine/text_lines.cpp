@@ -3,31 +3,18 @@
 namespace kestrelin {
 namespace {
 
-template <bool kLfEndsLine>
-std::vector<std::string> SplitLines(std::string_view text) {
+std::vector<std::string> SplitLines(std::string_view text, bool lfEndsLine) {
   std::vector<std::string> lines;
-  std::size_t start = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const char c = text[i];
-    if (c == '\r' || (kLfEndsLine && c == '\n')) {
-      lines.emplace_back(text.substr(start, i - start));
-      i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-      start = i;
-    } else {
-      ++i;
-    }
-  }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
+  ForEachLine(text, lfEndsLine, [&](std::string_view line) { lines.emplace_back(line); });
   return lines;
 }
 
 }  // namespace
 
-std::vector<std::string> SplitLinesCr(std::string_view text) { return SplitLines<false>(text); }
+std::vector<std::string> SplitLinesCr(std::string_view text) { return SplitLines(text, false); }
 
 std::vector<std::string> SplitLinesAnyEnding(std::string_view text) {
-  return SplitLines<true>(text);
+  return SplitLines(text, true);
 }
 
 std::string_view TrimSpaces(std::string_view text) {

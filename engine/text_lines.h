@@ -8,6 +8,27 @@
 
 namespace kestrelin {
 
+// Calls `visit` with each line of `text` (without its end), in order, as a
+// view into `text`: no line is copied. A line ends at CR, at CR LF, and at a
+// lone LF when `lfEndsLine`. A final line without an end is visited; a text
+// that ends with a line end has no extra empty line after it.
+template <typename Visit>
+void ForEachLine(std::string_view text, bool lfEndsLine, Visit&& visit) {
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == '\r' || (lfEndsLine && c == '\n')) {
+      visit(text.substr(start, i - start));
+      i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+      start = i;
+    } else {
+      ++i;
+    }
+  }
+  if (start < text.size()) visit(text.substr(start));
+}
+
 // Lines ended by CR or CR LF. A final line without an end is kept; a file
 // that ends with a line end has no extra empty line after it.
 std::vector<std::string> SplitLinesCr(std::string_view text);
