@@ -1,12 +1,22 @@
 #include "platform/curl_internet_cache.h"
 
 #include <curl/curl.h>
+#include <stdlib.h>
 
-#include <cctype>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
+
+#include "platform/ca_bundle.h"
+#include "platform/cache_entry.h"
+#include "platform/request_url.h"
+#include "platform/response_headers.h"
 
 namespace kestrelin {
 namespace fs = std::filesystem;
@@ -19,226 +29,438 @@ bool IsFetchable(std::string_view url) {
   return url.starts_with("http://") || url.starts_with("https://");
 }
 
-// Bytes that cannot stand in a request line are sent percent-encoded, as
-// browsers do; the URL text the engine keeps is not changed.
-std::string RequestUrl(std::string_view url) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(url.size());
-  for (const char c : url) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte >= 0x7f) {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0x0f];
-    } else {
-      out += c;
-    }
-  }
-  return out;
+bool IsRegularFile(const std::string& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
 }
 
-// A fixed-length name from the URL, so no server text ever becomes a path.
-std::string CacheName(std::string_view url) {
-  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
-  for (const char c : url) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211ull;
-  }
-  char name[40];
-  std::snprintf(name, sizeof name, "%016llx-%zu", static_cast<unsigned long long>(hash),
-                url.size());
-  return name;
+void RemoveQuietly(const std::string& path) {
+  std::error_code ec;
+  fs::remove(path, ec);
 }
 
-std::size_t WriteToFile(char* data, std::size_t size, std::size_t count, void* file) {
-  return std::fwrite(data, size, count, static_cast<std::FILE*>(file)) * size;
-}
-
-std::size_t Discard(char*, std::size_t size, std::size_t count, void*) { return size * count; }
-
-// Keeps the last "Content-Length" header seen (the final response's, after
-// redirects).
-std::size_t ReadHeader(char* data, std::size_t size, std::size_t count, void* target) {
-  const std::size_t length = size * count;
-  std::string_view line(data, length);
-  if (line.starts_with("HTTP/")) static_cast<std::string*>(target)->clear();
-  constexpr std::string_view kName = "content-length:";
-  if (line.size() >= kName.size()) {
-    bool matches = true;
-    for (std::size_t i = 0; i < kName.size() && matches; ++i) {
-      matches = std::tolower(static_cast<unsigned char>(line[i])) == kName[i];
-    }
-    if (matches) {
-      std::string_view value = line.substr(kName.size());
-      while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-      while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' ')) {
-        value.remove_suffix(1);
-      }
-      *static_cast<std::string*>(target) = std::string(value);
-    }
-  }
-  return length;
-}
-
-// What a server said about the version of a copy, to ask "changed since?"
-// in a later crawl.
-struct Validators {
-  std::string ETag;
-  std::string LastModified;
+enum class Kind {
+  Fetch,      // the body goes into the cache
+  SizeByHead, // only the headers are asked for
+  SizeByGet,  // for servers that refuse HEAD: stops at the first body byte
 };
 
-std::string HeaderValue(std::string_view line, std::string_view lowerName) {
-  if (line.size() <= lowerName.size() || line[lowerName.size()] != ':') return {};
-  for (std::size_t i = 0; i < lowerName.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(line[i])) != lowerName[i]) return {};
-  }
-  std::string_view value = line.substr(lowerName.size() + 1);
-  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-  while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' ')) {
-    value.remove_suffix(1);
-  }
-  return std::string(value);
+// One request on the multi handle, from its start to its conclusion.
+struct Transfer {
+  // Stall watch: seconds of the cache's own waiting (see Impl::waited) at
+  // the last byte that arrived, and how many had arrived by then.
+  const double* Waited = nullptr;
+  double StallSeconds = 0;
+  bool Watching = false;
+  double LastByteAt = 0;
+  curl_off_t BytesSeen = 0;
+  curl_off_t HeaderBytes = 0;
+
+  Kind What = Kind::Fetch;
+  std::string Url;
+  bool Ahead = false;  // started from a hint and not asked for yet
+  CURL* Easy = nullptr;
+  curl_slist* Conditions = nullptr;
+  ResponseHeaders Response;
+  // Fetches only.
+  CacheEntry Entry;
+  std::string TemporaryPath;
+  std::FILE* File = nullptr;
+  bool Conditional = false;
+  // Size queries only.
+  bool StoppedAtBody = false;
+  // Set when curl reports the end.
+  bool Done = false;
+  CURLcode Result = CURLE_OK;
+  long Status = 0;
+};
+
+std::size_t WriteToFile(char* data, std::size_t size, std::size_t count, void* target) {
+  auto* transfer = static_cast<Transfer*>(target);
+  return std::fwrite(data, 1, size * count, transfer->File);
 }
 
-// Keeps the validators of the final response (after redirects).
-std::size_t ReadValidators(char* data, std::size_t size, std::size_t count, void* target) {
-  auto* validators = static_cast<Validators*>(target);
-  const std::string_view line(data, size * count);
-  if (line.starts_with("HTTP/")) *validators = Validators{};
-  if (std::string etag = HeaderValue(line, "etag"); !etag.empty()) validators->ETag = etag;
-  if (std::string date = HeaderValue(line, "last-modified"); !date.empty()) {
-    validators->LastModified = date;
-  }
+// A size query needs the headers only: the first body byte ends it.
+std::size_t StopAtBody(char*, std::size_t size, std::size_t count, void* target) {
+  if (size * count == 0) return 0;
+  static_cast<Transfer*>(target)->StoppedAtBody = true;
+  return 0;
+}
+
+std::size_t TakeHeader(char* data, std::size_t size, std::size_t count, void* target) {
+  auto* transfer = static_cast<Transfer*>(target);
+  transfer->Response.Take(std::string_view(data, size * count));
+  transfer->HeaderBytes += static_cast<curl_off_t>(size * count);
   return size * count;
+}
+
+// Ends a transfer when no byte (header or body) has arrived for
+// StallSeconds of waiting. Only time the cache spends driving its transfers
+// counts, so a transfer fetched ahead is not blamed for the time the crawl
+// spent elsewhere.
+int WatchForStall(void* target, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+  auto* transfer = static_cast<Transfer*>(target);
+  const curl_off_t seen = downloaded + uploaded + transfer->HeaderBytes;
+  const double now = *transfer->Waited;
+  if (!transfer->Watching || seen != transfer->BytesSeen) {
+    transfer->Watching = true;
+    transfer->BytesSeen = seen;
+    transfer->LastByteAt = now;
+    return 0;
+  }
+  return now - transfer->LastByteAt >= transfer->StallSeconds ? 1 : 0;
+}
+
+// A complete body was delivered for `transfer`: a 2xx status (a part of a
+// body, 206, was never asked for) and a transfer curl saw end normally,
+// which rules out short bodies, broken chunks and timeouts.
+bool DeliveredWholeBody(const Transfer& transfer) {
+  return transfer.Result == CURLE_OK && transfer.Status >= 200 && transfer.Status < 300 &&
+         transfer.Status != 206;
 }
 
 }  // namespace
 
 struct CurlInternetCache::Impl {
   CurlCacheSettings settings;
-  CURL* curl = nullptr;
+  std::string caBundle;  // system authorities plus the extra one; empty: curl's default
+  CURLM* multi = nullptr;
+  std::vector<CURL*> idleHandles;
+  // Seconds spent inside DriveUntilDone, the clock of the stall watch.
+  double waited = 0;
+
   // URLs fetched successfully in this crawl, with their local copies.
   std::unordered_map<std::string, std::string> fetched;
-  // Validators of copies from earlier crawls, by URL.
-  std::unordered_map<std::string, Validators> known;
+  // Fetching ahead: hinted URLs not started yet, transfers running, and
+  // the outcomes of those that ended before they were asked for.
+  std::deque<std::string> upcoming;
+  std::unordered_map<std::string, std::unique_ptr<Transfer>> running;
+  std::unordered_map<std::string, std::string> finishedAhead;
+  std::unordered_set<std::string> askedSinceHint;
 
   explicit Impl(CurlCacheSettings s) : settings(std::move(s)) {
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    curl = curl_easy_init();
+    caBundle = CombinedCaBundle(settings.ExtraCaFile);
+    multi = curl_multi_init();
+    if (multi) {
+      curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, settings.MaxConnectionsPerHost);
+      curl_multi_setopt(multi, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
+    }
     std::error_code ec;
     fs::create_directories(settings.CacheFolder, ec);
   }
+
   ~Impl() {
-    if (curl) curl_easy_cleanup(curl);
+    CancelAhead();
+    for (CURL* easy : idleHandles) curl_easy_cleanup(easy);
+    if (multi) curl_multi_cleanup(multi);
+    curl_global_cleanup();
   }
 
-  // Sets the options every request shares; the handle is reused so its
-  // connections stay open between requests.
-  void Prepare(const std::string& url) {
-    curl_easy_reset(curl);
-    const std::string requestUrl = RequestUrl(url);
-    curl_easy_setopt(curl, CURLOPT_URL, requestUrl.c_str());
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, settings.ConnectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, settings.StallTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    if (!settings.ExtraCaFile.empty()) {
-      curl_easy_setopt(curl, CURLOPT_CAINFO, settings.ExtraCaFile.c_str());
+  // --- starting a transfer -------------------------------------------------
+
+  CURL* TakeHandle() {
+    if (idleHandles.empty()) return curl_easy_init();
+    CURL* easy = idleHandles.back();
+    idleHandles.pop_back();
+    return easy;
+  }
+
+  void ReturnHandle(CURL* easy) {
+    curl_easy_reset(easy);
+    idleHandles.push_back(easy);
+  }
+
+  // The options every request shares.
+  void SetCommonOptions(CURL* easy, Transfer& transfer) {
+    const std::string requestUrl = RequestUrl(transfer.Url);
+    curl_easy_setopt(easy, CURLOPT_URL, requestUrl.c_str());
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, &transfer);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, settings.ConnectTimeoutSeconds);
+    transfer.Waited = &waited;
+    transfer.StallSeconds = static_cast<double>(settings.StallTimeoutSeconds);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, WatchForStall);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
+    curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
+    if (!caBundle.empty()) {
+      curl_blob blob{caBundle.data(), caBundle.size(), CURL_BLOB_NOCOPY};
+      curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
+    }
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, TakeHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+  }
+
+  // Opens the temporary file and asks "changed since?" when an earlier
+  // crawl left a copy with validators. False when no file can be written.
+  bool PrepareFetch(Transfer& transfer) {
+    std::error_code ec;
+    fs::create_directories(settings.CacheFolder, ec);  // may have been removed meanwhile
+    transfer.Entry = EntryFor(settings.CacheFolder, transfer.Url);
+    std::string pattern = transfer.Entry.Body + ".XXXXXX.part";
+    const int fd = ::mkstemps(pattern.data(), 5);
+    if (fd < 0) return false;
+    transfer.TemporaryPath = pattern;
+    transfer.File = ::fdopen(fd, "wb");
+    if (!transfer.File) {
+      ::close(fd);
+      RemoveQuietly(transfer.TemporaryPath);
+      return false;
+    }
+    if (IsRegularFile(transfer.Entry.Body)) {
+      if (auto known = ReadSidecar(transfer.Entry.Sidecar, transfer.Url)) {
+        if (!known->ETag.empty()) {
+          transfer.Conditions =
+              curl_slist_append(transfer.Conditions, ("If-None-Match: " + known->ETag).c_str());
+        }
+        if (!known->LastModified.empty()) {
+          transfer.Conditions = curl_slist_append(
+              transfer.Conditions, ("If-Modified-Since: " + known->LastModified).c_str());
+        }
+        transfer.Conditional = transfer.Conditions != nullptr;
+      }
+    }
+    return true;
+  }
+
+  void SetKindOptions(CURL* easy, Transfer& transfer) {
+    switch (transfer.What) {
+      case Kind::Fetch:
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+        curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);  // an error body is not worth reading
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteToFile);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.Conditions);
+        break;
+      case Kind::SizeByHead:
+      case Kind::SizeByGet:
+        // No Accept-Encoding: the size of the file itself is asked for, not
+        // of a compressed form of it.
+        if (transfer.What == Kind::SizeByHead) curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, StopAtBody);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+        break;
     }
   }
+
+  // Puts `transfer` on the multi handle. False when it could not start; it
+  // then holds nothing and has no file.
+  bool Start(Transfer& transfer) {
+    if (!multi) return false;
+    if (transfer.What == Kind::Fetch && !PrepareFetch(transfer)) return false;
+    CURL* easy = TakeHandle();
+    if (!easy) {
+      Release(transfer, false);
+      return false;
+    }
+    transfer.Easy = easy;
+    SetCommonOptions(easy, transfer);
+    SetKindOptions(easy, transfer);
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+      Release(transfer, false);
+      return false;
+    }
+    return true;
+  }
+
+  // Gives back the handle, the header list and the file; the temporary
+  // file is removed unless `keepTemporary`.
+  void Release(Transfer& transfer, bool onMulti, bool keepTemporary = false) {
+    if (transfer.Easy) {
+      if (onMulti) curl_multi_remove_handle(multi, transfer.Easy);
+      ReturnHandle(transfer.Easy);
+      transfer.Easy = nullptr;
+    }
+    curl_slist_free_all(transfer.Conditions);
+    transfer.Conditions = nullptr;
+    if (transfer.File) {
+      std::fclose(transfer.File);
+      transfer.File = nullptr;
+    }
+    if (!keepTemporary && !transfer.TemporaryPath.empty()) {
+      RemoveQuietly(transfer.TemporaryPath);
+      transfer.TemporaryPath.clear();
+    }
+  }
+
+  // --- ending a fetch ------------------------------------------------------
+
+  // The path of the complete copy, or empty on any failure; in every case
+  // nothing but complete copies and their sidecars remain.
+  std::string ConcludeFetch(Transfer& transfer) {
+    const bool written = std::fclose(transfer.File) == 0;
+    transfer.File = nullptr;
+    if (transfer.Result == CURLE_OK && transfer.Status == 304 && transfer.Conditional &&
+        IsRegularFile(transfer.Entry.Body)) {
+      return transfer.Entry.Body;  // unchanged since the earlier crawl
+    }
+    if (!written || !DeliveredWholeBody(transfer)) return {};
+    // The old validators go first: a stale sidecar must never vouch for
+    // the new bytes, even if writing the new one fails.
+    RemoveQuietly(transfer.Entry.Sidecar);
+    std::error_code ec;
+    fs::rename(transfer.TemporaryPath, transfer.Entry.Body, ec);
+    if (ec) return {};
+    transfer.TemporaryPath.clear();
+    if (!transfer.Response.Version.Empty()) {
+      WriteSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Response.Version);
+    }
+    return transfer.Entry.Body;
+  }
+
+  // --- driving the multi handle --------------------------------------------
+
+  // Reads what curl has finished. Hinted transfers are concluded at once
+  // and their outcome kept for when they are asked for.
+  void CollectFinished() {
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+      if (message->msg != CURLMSG_DONE) continue;
+      Transfer* transfer = nullptr;
+      curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
+      if (!transfer) continue;
+      transfer->Result = message->data.result;
+      curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &transfer->Status);
+      transfer->Done = true;
+      if (!transfer->Ahead) continue;
+      const std::string url = transfer->Url;
+      std::string outcome = ConcludeFetch(*transfer);
+      // curl's connect timeout runs on the wall clock, also while the crawl
+      // was busy elsewhere; such a failure is not kept, the URL is fetched
+      // again when asked for.
+      if (transfer->Result != CURLE_OPERATION_TIMEDOUT) finishedAhead[url] = std::move(outcome);
+      Release(*transfer, true);
+      running.erase(url);
+      StartUpcoming();
+    }
+  }
+
+  // Runs every transfer until `transfer` has ended.
+  void DriveUntilDone(Transfer& transfer) {
+    using Clock = std::chrono::steady_clock;
+    auto mark = Clock::now();
+    while (!transfer.Done) {
+      const auto now = Clock::now();
+      waited += std::chrono::duration<double>(now - mark).count();
+      mark = now;
+      int active = 0;
+      const CURLMcode code = curl_multi_perform(multi, &active);
+      CollectFinished();
+      if (transfer.Done) break;
+      if (code != CURLM_OK) {
+        transfer.Result = CURLE_FAILED_INIT;
+        transfer.Done = true;
+        break;
+      }
+      curl_multi_poll(multi, nullptr, 0, 200, nullptr);
+    }
+  }
+
+  // Starts hinted URLs until MaxFetchesAhead run; skips those already
+  // fetched, running or asked for.
+  void StartUpcoming() {
+    while (static_cast<long>(running.size()) < settings.MaxFetchesAhead && !upcoming.empty()) {
+      std::string url = std::move(upcoming.front());
+      upcoming.pop_front();
+      if (!IsFetchable(url) || fetched.count(url) || running.count(url) ||
+          finishedAhead.count(url) || askedSinceHint.count(url)) {
+        continue;
+      }
+      auto transfer = std::make_unique<Transfer>();
+      transfer->Url = url;
+      transfer->Ahead = true;
+      if (Start(*transfer)) running.emplace(std::move(url), std::move(transfer));
+    }
+  }
+
+  void CancelAhead() {
+    for (auto& [url, transfer] : running) Release(*transfer, true);
+    running.clear();
+    upcoming.clear();
+    finishedAhead.clear();
+    askedSinceHint.clear();
+  }
+
+  // --- the service ----------------------------------------------------------
 
   std::string Fetch(const std::string& url) {
-    if (!curl || !IsFetchable(url)) return {};
+    if (!IsFetchable(url)) return {};
     if (auto it = fetched.find(url); it != fetched.end()) {
-      std::error_code ec;
-      if (fs::is_regular_file(it->second, ec)) return it->second;
+      if (IsRegularFile(it->second)) return it->second;
       fetched.erase(it);
     }
-    const fs::path finalPath = fs::path(settings.CacheFolder) / CacheName(url);
-    const fs::path partial = fs::path(finalPath.string() + ".part");
-    std::error_code folderError;
-    fs::create_directories(settings.CacheFolder, folderError);  // may have been removed meanwhile
-    std::FILE* file = std::fopen(partial.c_str(), "wb");
-    if (!file) return {};
-    Prepare(url);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
-    Validators received;
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ReadValidators);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &received);
-    curl_slist* conditions = ConditionsFor(url, finalPath);
-    const bool conditional = conditions != nullptr;
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, conditions);
-    const CURLcode result = curl_easy_perform(curl);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
-    curl_slist_free_all(conditions);
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    const bool written = std::fclose(file) == 0;
-    std::error_code ec;
-    if (result == CURLE_OK && status == 304 && conditional) {
-      // Unchanged since the earlier crawl: the copy in place is current.
-      fs::remove(partial, ec);
-      fetched[url] = finalPath.string();
-      return finalPath.string();
+    askedSinceHint.insert(url);
+    std::string outcome;
+    if (auto done = finishedAhead.find(url); done != finishedAhead.end()) {
+      outcome = std::move(done->second);
+      finishedAhead.erase(done);
+    } else {
+      outcome = FetchNow(url);
     }
-    // A failed status, a broken or short body and a timeout all end here:
-    // only a complete copy ever gets its final name.
-    if (result != CURLE_OK || status == 304 || !written) {
-      fs::remove(partial, ec);
-      return {};
-    }
-    fs::rename(partial, finalPath, ec);
-    if (ec) {
-      fs::remove(partial, ec);
-      return {};
-    }
-    known[url] = received;
-    fetched[url] = finalPath.string();
-    return finalPath.string();
+    if (!outcome.empty()) fetched[url] = outcome;
+    return outcome;
   }
 
-  // "If-None-Match" / "If-Modified-Since" for a copy kept from an earlier
-  // crawl; none when there is no copy or the server gave no validator.
-  curl_slist* ConditionsFor(const std::string& url, const fs::path& copy) const {
-    auto it = known.find(url);
-    std::error_code ec;
-    if (it == known.end() || !fs::is_regular_file(copy, ec)) return nullptr;
-    curl_slist* headers = nullptr;
-    if (!it->second.ETag.empty()) {
-      headers = curl_slist_append(headers, ("If-None-Match: " + it->second.ETag).c_str());
+  // Fetches `url`, taking over its hinted transfer when one is running.
+  std::string FetchNow(const std::string& url) {
+    std::unique_ptr<Transfer> transfer;
+    if (auto it = running.find(url); it != running.end()) {
+      transfer = std::move(it->second);
+      running.erase(it);
+      transfer->Ahead = false;
+    } else {
+      transfer = std::make_unique<Transfer>();
+      transfer->Url = url;
+      if (!Start(*transfer)) return {};
     }
-    if (!it->second.LastModified.empty()) {
-      headers = curl_slist_append(headers, ("If-Modified-Since: " + it->second.LastModified).c_str());
-    }
-    return headers;
+    DriveUntilDone(*transfer);
+    std::string outcome = transfer->File ? ConcludeFetch(*transfer) : std::string();
+    Release(*transfer, true);
+    return outcome;
   }
 
-  std::string LengthHeader(const std::string& url, bool head) {
-    std::string header;
-    Prepare(url);
-    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 0L);
-    // The size of the file itself is asked for, not of a compressed copy.
-    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, nullptr);
-    if (head) curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Discard);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ReadHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &header);
-    if (curl_easy_perform(curl) != CURLE_OK) return head ? LengthHeader(url, false) : std::string();
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    // Servers that refuse HEAD get a GET whose body is thrown away unread.
-    if (head && (status == 405 || status == 501)) return LengthHeader(url, false);
-    if (status >= 400) return {};
-    return header;
+  std::string AskSize(const std::string& url, Kind how) {
+    Transfer transfer;
+    transfer.What = how;
+    transfer.Url = url;
+    if (!Start(transfer)) return {};
+    DriveUntilDone(transfer);
+    Release(transfer, true);
+    const bool answered = transfer.Result == CURLE_OK ||
+                          (transfer.StoppedAtBody && transfer.Result == CURLE_WRITE_ERROR);
+    // Servers that refuse HEAD, or fail it, get a GET that stops at the body.
+    if (how == Kind::SizeByHead &&
+        (!answered || transfer.Status == 405 || transfer.Status == 501)) {
+      return AskSize(url, Kind::SizeByGet);
+    }
+    if (!answered || transfer.Status >= 400) return {};
+    return transfer.Response.ContentLength;
+  }
+
+  std::string LengthHeader(const std::string& url) {
+    if (!IsFetchable(url)) return {};
+    if (auto it = fetched.find(url); it != fetched.end()) {
+      std::error_code ec;
+      const auto size = fs::file_size(it->second, ec);
+      if (!ec) return std::to_string(size);
+    }
+    return AskSize(url, Kind::SizeByHead);
+  }
+
+  void Hint(const std::vector<std::string>& urls) {
+    if (settings.MaxFetchesAhead <= 0 || !multi) return;
+    upcoming.insert(upcoming.end(), urls.begin(), urls.end());
+    StartUpcoming();
+    int active = 0;
+    curl_multi_perform(multi, &active);  // the connections start now
+    CollectFinished();
   }
 };
 
@@ -247,15 +469,21 @@ CurlInternetCache::CurlInternetCache(CurlCacheSettings settings)
 
 CurlInternetCache::~CurlInternetCache() = default;
 
-void CurlInternetCache::BeginCrawl() { impl_->fetched.clear(); }
+void CurlInternetCache::BeginCrawl() {
+  impl_->CancelAhead();
+  impl_->fetched.clear();
+}
 
 std::string CurlInternetCache::DownloadToCacheFile(const std::string& url) {
   return impl_->Fetch(url);
 }
 
 std::string CurlInternetCache::ContentLengthHeader(const std::string& url) {
-  if (!impl_->curl || !IsFetchable(url)) return {};
-  return impl_->LengthHeader(url, true);
+  return impl_->LengthHeader(url);
 }
+
+void CurlInternetCache::HintUpcoming(const std::vector<std::string>& urls) { impl_->Hint(urls); }
+
+void CurlInternetCache::CancelUpcoming() { impl_->CancelAhead(); }
 
 }  // namespace kestrelin

@@ -1,9 +1,18 @@
 #pragma once
 // The internet cache over libcurl (http and https). Copies live in a cache
 // folder given by the caller; each is written under a temporary name and
-// renamed only when complete, so no partial copy is ever returned.
+// renamed only when complete, so no partial copy is ever returned or left
+// behind. Beside each copy a sidecar file keeps the server's ETag and
+// Last-Modified, with which a later crawl revalidates the copy.
+//
+// Transfers run on one curl multi handle: connections are kept alive and
+// shared, and URLs named by HintUpcoming are fetched ahead over at most
+// MaxConnectionsPerHost connections per host (multiplexed over HTTP/2 where
+// the server offers it). DownloadToCacheFile still returns exactly what the
+// fetch of that URL alone would give. Not thread-safe: one crawl thread.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/internet_cache.h"
 
@@ -14,6 +23,8 @@ struct CurlCacheSettings {
   std::string ExtraCaFile;     // a certificate authority to trust besides the system's
   long ConnectTimeoutSeconds = 15;
   long StallTimeoutSeconds = 30;  // no byte for this long ends the transfer
+  long MaxConnectionsPerHost = 6;
+  long MaxFetchesAhead = 12;      // hinted transfers in flight at once; 0 turns fetching ahead off
 };
 
 class CurlInternetCache : public InternetCache {
@@ -25,7 +36,13 @@ class CurlInternetCache : public InternetCache {
 
   void BeginCrawl() override;
   std::string DownloadToCacheFile(const std::string& url) override;
+  // A URL already fetched in this crawl answers with its copy's size and
+  // costs no request.
   std::string ContentLengthHeader(const std::string& url) override;
+  void HintUpcoming(const std::vector<std::string>& urls) override;
+  // Aborts the hinted transfers still running and removes their temporary
+  // files; copies already complete stay in the cache folder.
+  void CancelUpcoming() override;
 
  private:
   struct Impl;

@@ -1,165 +1,124 @@
-#include "platform/curl_internet_cache.h"
-
-#include <gtest/gtest.h>
-
+// The cache's contract: complete copies or nothing, one request per URL per
+// crawl, revalidation across crawls and across runs of the program.
+#include <chrono>
 #include <filesystem>
 
-#include "tests/support/sandbox.h"
-#include "tests/support/test_server.h"
+#include "tests/platform/curl_cache_fixture.h"
 
 namespace kestrelin {
 namespace {
 
-using test::Delivery;
+using test::CurlCacheTest;
 using test::DeclaredResponse;
+using test::Delivery;
 
-class CurlInternetCacheTest : public test::SandboxedTest {
- protected:
-  void SetUp() override {
-    SandboxedTest::SetUp();
-    CurlCacheSettings settings;
-    settings.CacheFolder = SandboxPath("inet");
-    settings.ConnectTimeoutSeconds = 5;
-    settings.StallTimeoutSeconds = 2;
-    cache = std::make_unique<CurlInternetCache>(settings);
-    cache->BeginCrawl();
-  }
-  std::string Url(const std::string& path) const { return server.BaseUrl() + path; }
-  std::vector<std::string> CacheFiles() const { return test::ListTree(SandboxPath("inet")); }
-
-  test::TestServer server;
-  std::unique_ptr<CurlInternetCache> cache;
-};
-
-TEST_F(CurlInternetCacheTest, ServesIdenticalBytesFromOneRequestPerCrawl) {
-  const std::string bytes("GIF89a\0\x01\xff binary", 16);
+TEST_F(CurlCacheTest, ServesIdenticalBytesFromOneRequestPerCrawl) {
+  const std::string bytes("GIF89a\0\x01\xff binary\r\n\x1a", 19);
   WriteFileAt("site/d/a.gif", bytes);
   server.ServeFolder(SandboxPath("site"));
   const std::string first = cache->DownloadToCacheFile(Url("/d/a.gif"));
   ASSERT_FALSE(first.empty());
+  EXPECT_EQ(std::filesystem::path(first).parent_path(), std::filesystem::path(SandboxPath("inet")));
   EXPECT_EQ(test::ReadWholeFile(first), bytes);
   EXPECT_EQ(cache->DownloadToCacheFile(Url("/d/a.gif")), first);
   EXPECT_EQ(cache->DownloadToCacheFile(Url("/d/a.gif")), first);
   EXPECT_EQ(server.RequestCount("/d/a.gif"), 1);
+  EXPECT_EQ(cache->ContentLengthHeader(Url("/d/a.gif")), "19");  // from the copy
+  EXPECT_EQ(server.RequestCount("/d/a.gif"), 1);
 
-  cache->BeginCrawl();  // a new crawl asks the server again
-  EXPECT_EQ(test::ReadWholeFile(cache->DownloadToCacheFile(Url("/d/a.gif"))), bytes);
-  EXPECT_EQ(server.RequestCount("/d/a.gif"), 2);
+  cache->BeginCrawl();  // a new crawl asks the server again, conditionally
+  EXPECT_EQ(cache->DownloadToCacheFile(Url("/d/a.gif")), first);
+  EXPECT_EQ(test::ReadWholeFile(first), bytes);
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].Headers.count("If-None-Match"), 1u);
+  EXPECT_EQ(requests[1].Headers.count("If-Modified-Since"), 1u);
 }
 
-TEST_F(CurlInternetCacheTest, EveryFailureGivesNothingAndLeavesNoFile) {
+TEST_F(CurlCacheTest, EveryFailureGivesNothingAndLeavesNoFile) {
   struct Case {
     const char* path;
     int status;
     Delivery how;
+    int delayMs;
   };
   const Case cases[] = {
-      {"/missing.html", 404, Delivery::Normal},
-      {"/error.html", 500, Delivery::Normal},
-      {"/forbidden.html", 403, Delivery::Normal},
-      {"/short.bin", 200, Delivery::ShortBody},
-      {"/broken.bin", 200, Delivery::BrokenChunked},
-      {"/drop.bin", 200, Delivery::Drop},
+      {"/missing.html", 404, Delivery::Normal, 0},
+      {"/error.html", 500, Delivery::Normal, 0},
+      {"/forbidden.html", 403, Delivery::Normal, 0},
+      {"/unasked.html", 304, Delivery::Normal, 0},  // "not modified" without a copy to keep
+      {"/partial.html", 206, Delivery::Normal, 0},  // a range nobody asked for
+      {"/short.bin", 200, Delivery::ShortBody, 0},
+      {"/broken.bin", 200, Delivery::BrokenChunked, 0},
+      {"/drop.bin", 200, Delivery::Drop, 0},
+      {"/stall.bin", 200, Delivery::Stall, 0},
+      {"/silent.bin", 200, Delivery::Normal, 4000},  // no answer within the stall timeout
   };
   for (const auto& c : cases) {
     DeclaredResponse response;
     response.Status = c.status;
     response.Body = std::string(10000, 'x');
     response.How = c.how;
+    response.DelayMs = c.delayMs;
+    response.StallMs = 4000;
     server.Declare(c.path, response);
+    const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(cache->DownloadToCacheFile(Url(c.path)), "") << c.path;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(3500)) << c.path;
   }
-  EXPECT_EQ(cache->DownloadToCacheFile("http://127.0.0.1:1/refused.html"), "");
-  EXPECT_EQ(cache->DownloadToCacheFile("ftp://127.0.0.1/x"), "");
-  EXPECT_EQ(cache->DownloadToCacheFile("robots.txt"), "");
+  server.Redirect("/loop.html", "/loop.html");
+  const char* unfetchable[] = {
+      "/loop.html", "http://127.0.0.1:1/refused.html", "ftp://127.0.0.1/x", "file:///etc/passwd",
+      "robots.txt", "", "http://"};
+  for (const char* url : unfetchable) {
+    const std::string full = url[0] == '/' ? Url(url) : url;
+    EXPECT_EQ(cache->DownloadToCacheFile(full), "") << url;
+  }
+  EXPECT_EQ(CacheFiles(), std::vector<std::string>{});
+
+  // Nothing of a failure was remembered: once the server answers, so does the cache.
+  server.Declare("/short.bin", "now whole");
+  const std::string copy = cache->DownloadToCacheFile(Url("/short.bin"));
+  ASSERT_FALSE(copy.empty());
+  EXPECT_EQ(test::ReadWholeFile(copy), "now whole");
+}
+
+TEST_F(CurlCacheTest, UnknownHostFailsWithinTheConnectTimeout) {
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(cache->DownloadToCacheFile("http://nonexistent.invalid/page.html"), "");
+  EXPECT_EQ(cache->ContentLengthHeader("http://nonexistent.invalid/file.zip"), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
   EXPECT_EQ(CacheFiles(), std::vector<std::string>{});
 }
 
-TEST_F(CurlInternetCacheTest, ChunkedBodiesArriveWhole) {
-  DeclaredResponse response;
-  response.Body = std::string(50000, 'c');
-  response.How = Delivery::Chunked;
-  server.Declare("/chunked.html", response);
+TEST_F(CurlCacheTest, AFailureInALaterCrawlIsNotAnsweredFromTheOldCopy) {
+  server.Declare("/page.html", "first crawl");
+  ASSERT_FALSE(cache->DownloadToCacheFile(Url("/page.html")).empty());
+  DeclaredResponse gone;
+  gone.Status = 500;
+  server.Declare("/page.html", gone);
+  cache->BeginCrawl();
+  EXPECT_EQ(cache->DownloadToCacheFile(Url("/page.html")), "");
+  EXPECT_EQ(cache->DownloadToCacheFile(Url("/page.html")), "");
+  EXPECT_EQ(server.RequestCount("/page.html"), 3);  // failures are asked again
+}
+
+TEST_F(CurlCacheTest, ChunkedAndEmptyBodiesArriveWhole) {
+  DeclaredResponse chunked;
+  chunked.Body = std::string(50000, 'c');
+  chunked.How = Delivery::Chunked;
+  server.Declare("/chunked.html", chunked);
+  server.Declare("/empty.html", "");
   const std::string file = cache->DownloadToCacheFile(Url("/chunked.html"));
   ASSERT_FALSE(file.empty());
-  EXPECT_EQ(test::ReadWholeFile(file), response.Body);
+  EXPECT_EQ(test::ReadWholeFile(file), chunked.Body);
+  const std::string empty = cache->DownloadToCacheFile(Url("/empty.html"));
+  ASSERT_FALSE(empty.empty());  // the callers decide what an empty copy means
+  EXPECT_EQ(test::ReadWholeFile(empty), "");
+  EXPECT_NE(file, empty);
 }
 
-TEST_F(CurlInternetCacheTest, UnsafeBytesAreSentEncoded) {
-  server.Declare("/a b/\xc3\xa9.html", "never matched raw");
-  cache->DownloadToCacheFile(Url("/a b/\xc3\xa9.html"));
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].Path, "/a%20b/%C3%A9.html");
-  EXPECT_EQ(requests[0].Headers.find("User-Agent")->second.rfind("Kestrelin/", 0), 0u);
-}
-
-TEST_F(CurlInternetCacheTest, ContentLengthAsksWithHeadAndFallsBackToGet) {
-  server.Declare("/big.zip", std::string(2048, 'z'), "application/zip");
-  EXPECT_EQ(cache->ContentLengthHeader(Url("/big.zip")), "2048");
-  ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0].Method, "HEAD");
-
-  server.ResetCounts();
-  server.RefuseHead("/big.zip");
-  EXPECT_EQ(cache->ContentLengthHeader(Url("/big.zip")), "2048");
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[1].Method, "GET");
-  EXPECT_EQ(CacheFiles(), std::vector<std::string>{});  // the body was not kept
-
-  EXPECT_EQ(cache->ContentLengthHeader(Url("/missing.zip")), "");
-  EXPECT_EQ(cache->ContentLengthHeader("http://127.0.0.1:1/x.zip"), "");
-}
-
-TEST_F(CurlInternetCacheTest, RedirectsAreFollowedAndEscapesAreNotEncodedTwice) {
-  DeclaredResponse moved;
-  moved.Status = 302;
-  moved.Headers.emplace("Location", "/new/page.html");
-  server.Declare("/old/page.html", moved);
-  server.Declare("/new/page.html", "moved here");
-  server.Declare("/a b.html", "spaced");
-  struct Case {
-    std::string requested;
-    std::string body;
-    std::string countedPath;
-  };
-  const Case cases[] = {
-      {"/old/page.html", "moved here", "/new/page.html"},
-      {"/a%20b.html", "spaced", "/a b.html"},
-      {"/new/page.html?x=1", "moved here", "/new/page.html"},
-  };
-  for (const auto& c : cases) {
-    server.ResetCounts();
-    const std::string file = cache->DownloadToCacheFile(Url(c.requested));
-    ASSERT_FALSE(file.empty()) << c.requested;
-    EXPECT_EQ(test::ReadWholeFile(file), c.body) << c.requested;
-    EXPECT_EQ(server.RequestCount(c.countedPath), 1) << c.requested;
-  }
-  EXPECT_EQ(server.Requests().back().Path, "/new/page.html?x=1");
-}
-
-TEST_F(CurlInternetCacheTest, HttpsIsFetchedOnlyWhenTheAuthorityIsTrusted) {
-  const test::TlsFiles tls = test::MakeTestCertificates(SandboxPath("tls"));
-  test::TestServer secure(tls);
-  secure.Declare("/secret.html", "over tls");
-  const std::string url = secure.BaseUrl() + "/secret.html";
-  ASSERT_EQ(url.rfind("https://", 0), 0u);
-
-  EXPECT_EQ(cache->DownloadToCacheFile(url), "");  // an unknown authority is refused
-
-  CurlCacheSettings settings;
-  settings.CacheFolder = SandboxPath("inet");
-  settings.ExtraCaFile = tls.CaFile;
-  CurlInternetCache trusting(settings);
-  trusting.BeginCrawl();
-  const std::string file = trusting.DownloadToCacheFile(url);
-  ASSERT_FALSE(file.empty());
-  EXPECT_EQ(test::ReadWholeFile(file), "over tls");
-  EXPECT_EQ(trusting.ContentLengthHeader(url), "8");
-}
-
-TEST_F(CurlInternetCacheTest, ALaterCrawlRevalidatesItsCopyWithTheServer) {
+TEST_F(CurlCacheTest, ALaterCrawlRevalidatesItsCopyWithTheServer) {
   WriteFileAt("site/page.html", "first version");
   server.ServeFolder(SandboxPath("site"));
   const std::string url = Url("/page.html");
@@ -174,9 +133,7 @@ TEST_F(CurlInternetCacheTest, ALaterCrawlRevalidatesItsCopyWithTheServer) {
   cache->BeginCrawl();
   EXPECT_EQ(cache->DownloadToCacheFile(url), first);
   EXPECT_EQ(test::ReadWholeFile(first), "first version");
-  auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[1].Headers.count("If-None-Match"), 1u);
+  EXPECT_EQ(server.RequestCount("/page.html"), 2);
 
   WriteFileAt("site/page.html", "second, longer version");  // new size, new ETag
   cache->BeginCrawl();
@@ -184,7 +141,63 @@ TEST_F(CurlInternetCacheTest, ALaterCrawlRevalidatesItsCopyWithTheServer) {
   ASSERT_FALSE(second.empty());
   EXPECT_EQ(test::ReadWholeFile(second), "second, longer version");
   EXPECT_EQ(server.RequestCount("/page.html"), 3);
-  EXPECT_EQ(CacheFiles().size(), 1u);
+  EXPECT_EQ(CacheFiles().size(), 2u);  // one copy and its sidecar
+  EXPECT_EQ(StrayCacheFiles(), std::vector<std::string>{});
+}
+
+TEST_F(CurlCacheTest, ANewRunOfTheProgramRevalidatesFromTheSidecar) {
+  WriteFileAt("site/page.html", "kept across runs");
+  server.ServeFolder(SandboxPath("site"));
+  const std::string first = cache->DownloadToCacheFile(Url("/page.html"));
+  ASSERT_FALSE(first.empty());
+  cache.reset();
+
+  // New bytes under the same ETag: only a 304 keeps the old bytes.
+  const auto stamp = std::filesystem::last_write_time(SandboxPath("site/page.html"));
+  WriteFileAt("site/page.html", "KEPT ACROSS RUNS");
+  std::filesystem::last_write_time(SandboxPath("site/page.html"), stamp);
+  auto nextRun = MakeCache();
+  EXPECT_EQ(nextRun->DownloadToCacheFile(Url("/page.html")), first);
+  EXPECT_EQ(test::ReadWholeFile(first), "kept across runs");
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].Headers.count("If-None-Match"), 0u);
+  EXPECT_EQ(requests[1].Headers.count("If-None-Match"), 1u);
+
+  // A copy removed from the cache folder is fetched whole, without conditions.
+  std::filesystem::remove_all(SandboxPath("inet"));
+  auto afterCleanup = MakeCache();
+  const std::string again = afterCleanup->DownloadToCacheFile(Url("/page.html"));
+  ASSERT_FALSE(again.empty());
+  EXPECT_EQ(test::ReadWholeFile(again), "KEPT ACROSS RUNS");
+  EXPECT_EQ(server.Requests().back().Headers.count("If-None-Match"), 0u);
+}
+
+TEST_F(CurlCacheTest, ADateAloneIsSentBackAsIfModifiedSince) {
+  DeclaredResponse dated;
+  dated.Body = "dated page";
+  dated.Headers.emplace("Last-Modified", "Tue, 01 Dec 2026 10:00:00 GMT");
+  server.Declare("/dated.html", dated);
+  ASSERT_FALSE(cache->DownloadToCacheFile(Url("/dated.html")).empty());
+  cache->BeginCrawl();
+  const std::string copy = cache->DownloadToCacheFile(Url("/dated.html"));  // 200 again
+  ASSERT_FALSE(copy.empty());
+  EXPECT_EQ(test::ReadWholeFile(copy), "dated page");
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].Headers.count("If-None-Match"), 0u);
+  ASSERT_EQ(requests[1].Headers.count("If-Modified-Since"), 1u);
+  EXPECT_EQ(requests[1].Headers.find("If-Modified-Since")->second, "Tue, 01 Dec 2026 10:00:00 GMT");
+}
+
+TEST_F(CurlCacheTest, RequestsShareOneKeptAliveConnection) {
+  for (int i = 0; i < 5; ++i) server.Declare("/f" + std::to_string(i) + ".html", "page");
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_FALSE(cache->DownloadToCacheFile(Url("/f" + std::to_string(i) + ".html")).empty());
+  }
+  EXPECT_EQ(cache->ContentLengthHeader(Url("/f0.html?size")), "4");
+  EXPECT_EQ(server.TotalRequests(), 6);
+  EXPECT_EQ(server.ConnectionCount(), 1);
 }
 
 }  // namespace

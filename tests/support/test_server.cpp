@@ -1,7 +1,11 @@
 #include "tests/support/test_server.h"
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -92,9 +96,49 @@ void DeliverChunked(httplib::Response& res, const DeclaredResponse& declared, bo
                                    });
 }
 
-void DeliverNothing(httplib::Response& res, const DeclaredResponse& declared) {
-  res.set_content_provider(std::max<size_t>(1, declared.Body.size()), declared.ContentType,
-                           [](size_t, size_t, httplib::DataSink&) { return false; });
+// Sleeps `ms` in short steps, ending early when the server stops, so a
+// misbehaving response never holds up the end of a test.
+void PauseUnless(const std::atomic<bool>& stopping, int ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!stopping && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+// Headers and the first half of the body, then silence for StallMs, then
+// the connection is closed.
+void DeliverStall(httplib::Response& res, const DeclaredResponse& declared,
+                  const std::atomic<bool>& stopping) {
+  const std::string body = declared.Body;
+  const int stallMs = declared.StallMs;
+  res.set_content_provider(body.size(), declared.ContentType,
+                           [body, stallMs, &stopping](size_t offset, size_t, httplib::DataSink& sink) {
+                             const size_t half = body.size() / 2;
+                             if (offset < half) {
+                               sink.write(body.data() + offset, half - offset);
+                               return true;
+                             }
+                             PauseUnless(stopping, stallMs);
+                             return false;
+                           });
+}
+
+// httplib gives a handler no hold on its socket, so the connection of the
+// client at `clientPort` is found among the process's descriptors and shut
+// down: whatever httplib then writes goes nowhere, and the client sees the
+// connection close without a response.
+void DropConnection(int serverPort, int clientPort) {
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+    const int fd = std::atoi(entry.path().filename().c_str());
+    sockaddr_in local{}, peer{};
+    socklen_t localSize = sizeof local, peerSize = sizeof peer;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0) continue;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0) continue;
+    if (local.sin_family == AF_INET && ntohs(local.sin_port) == serverPort &&
+        ntohs(peer.sin_port) == clientPort) {
+      ::shutdown(fd, SHUT_RDWR);
+    }
+  }
 }
 
 }  // namespace
@@ -105,6 +149,7 @@ struct TestServer::Impl {
   bool https = false;
   int port = 0;
   std::thread thread;
+  std::atomic<bool> stopping{false};
 
   mutable std::mutex mutex;
   std::string folder;
@@ -112,11 +157,19 @@ struct TestServer::Impl {
   std::set<std::string> refuseHead;
   std::map<std::string, int> counts;
   std::vector<SeenRequest> seen;
+  std::set<int> clientPorts;
+  int inFlight = 0;
+  int maxInFlight = 0;
 
   void Start() {
     auto handler = [this](const httplib::Request& req, httplib::Response& res) { Answer(req, res); };
     server->Get(".*", handler);  // GET and HEAD
     server->Post(".*", handler);
+    // Enough workers to see more connections than a client should open, and
+    // connections kept open for as many requests as a test makes.
+    server->new_task_queue = [] { return new httplib::ThreadPool(24); };
+    server->set_keep_alive_max_count(100000);
+    server->set_tcp_nodelay(true);  // no 40 ms wait between headers and body
     port = server->bind_to_any_port("127.0.0.1");
     if (port <= 0) throw std::runtime_error("test server could not bind");
     thread = std::thread([this] { server->listen_after_bind(); });
@@ -133,10 +186,25 @@ struct TestServer::Impl {
     std::lock_guard lock(mutex);
     ++counts[req.path];
     seen.push_back(std::move(request));
+    clientPorts.insert(req.remote_port);
   }
+
+  // Counts the requests being answered at once for the lifetime of a scope.
+  struct InFlight {
+    explicit InFlight(Impl& impl) : owner(impl) {
+      std::lock_guard lock(owner.mutex);
+      owner.maxInFlight = std::max(owner.maxInFlight, ++owner.inFlight);
+    }
+    ~InFlight() {
+      std::lock_guard lock(owner.mutex);
+      --owner.inFlight;
+    }
+    Impl& owner;
+  };
 
   void Answer(const httplib::Request& req, httplib::Response& res) {
     Record(req);
+    InFlight counted(*this);
     std::optional<DeclaredResponse> response;
     bool refuse = false;
     std::string root;
@@ -151,14 +219,14 @@ struct TestServer::Impl {
       return;
     }
     if (response) {
-      AnswerDeclared(*response, res);
+      AnswerDeclared(*response, req.remote_port, res);
       return;
     }
     AnswerFromFolder(root, req, res);
   }
 
-  static void AnswerDeclared(const DeclaredResponse& declared, httplib::Response& res) {
-    if (declared.DelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(declared.DelayMs));
+  void AnswerDeclared(const DeclaredResponse& declared, int clientPort, httplib::Response& res) {
+    if (declared.DelayMs > 0) PauseUnless(stopping, declared.DelayMs);
     res.status = declared.Status;
     for (const auto& [name, value] : declared.Headers) res.set_header(name, value);
     switch (declared.How) {
@@ -166,7 +234,8 @@ struct TestServer::Impl {
       case Delivery::Chunked: DeliverChunked(res, declared, true); break;
       case Delivery::BrokenChunked: DeliverChunked(res, declared, false); break;
       case Delivery::ShortBody: DeliverShortBody(res, declared); break;
-      case Delivery::Drop: DeliverNothing(res, declared); break;
+      case Delivery::Drop: DropConnection(port, clientPort); break;
+      case Delivery::Stall: DeliverStall(res, declared, stopping); break;
     }
   }
 
@@ -217,6 +286,7 @@ TestServer::TestServer(const TlsFiles& tls)
 
 TestServer::~TestServer() {
   if (!impl_) return;
+  impl_->stopping = true;
   impl_->server->stop();
   if (impl_->thread.joinable()) impl_->thread.join();
 }
@@ -245,6 +315,14 @@ void TestServer::Declare(const std::string& path, const std::string& body,
   Declare(path, std::move(response));
 }
 
+void TestServer::Redirect(const std::string& from, const std::string& to, int status) {
+  DeclaredResponse response;
+  response.Status = status;
+  response.Body = "moved";
+  response.Headers.emplace("Location", to);
+  Declare(from, std::move(response));
+}
+
 void TestServer::RefuseHead(const std::string& path) {
   std::lock_guard lock(impl_->mutex);
   impl_->refuseHead.insert(path);
@@ -266,10 +344,22 @@ std::vector<SeenRequest> TestServer::Requests() const {
   return impl_->seen;
 }
 
+int TestServer::ConnectionCount() const {
+  std::lock_guard lock(impl_->mutex);
+  return static_cast<int>(impl_->clientPorts.size());
+}
+
+int TestServer::MaxConcurrentRequests() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->maxInFlight;
+}
+
 void TestServer::ResetCounts() {
   std::lock_guard lock(impl_->mutex);
   impl_->counts.clear();
   impl_->seen.clear();
+  impl_->clientPorts.clear();
+  impl_->maxInFlight = impl_->inFlight;
 }
 
 }  // namespace kestrelin::test

@@ -17,6 +17,7 @@ enum class Delivery {
   ShortBody,  // announces the whole body's length, sends only half, closes
   BrokenChunked,  // a chunked body whose last chunk never comes; closes
   Drop,       // closes the connection without any response
+  Stall,      // sends the headers and half the body, waits StallMs, closes
 };
 
 struct DeclaredResponse {
@@ -26,6 +27,7 @@ struct DeclaredResponse {
   std::multimap<std::string, std::string> Headers;  // extra response headers
   Delivery How = Delivery::Normal;
   int DelayMs = 0;  // wait this long before answering
+  int StallMs = 0;  // for Delivery::Stall: the silence after half the body
 };
 
 struct SeenRequest {
@@ -66,11 +68,17 @@ class TestServer {
                const std::string& contentType = "text/html");
   // HEAD requests for `path` get 405 (servers that refuse HEAD).
   void RefuseHead(const std::string& path);
+  // `from` answers `status` with a Location header `to`.
+  void Redirect(const std::string& from, const std::string& to, int status = 302);
 
   // Requests received for `path` (without query), all methods.
   int RequestCount(const std::string& path) const;
   int TotalRequests() const;
   std::vector<SeenRequest> Requests() const;
+  // Client connections seen (distinct client ports) and the most requests
+  // that were being answered at the same moment.
+  int ConnectionCount() const;
+  int MaxConcurrentRequests() const;
   void ResetCounts();
 
  private:

@@ -1,0 +1,38 @@
+#pragma once
+// Where the internet cache keeps one URL's copy, and the sidecar file that
+// remembers how the server identified that copy's version (ETag,
+// Last-Modified), so a later crawl, even in another run of the program, can
+// ask "changed since?" instead of fetching again. Used only by the curl
+// internet cache.
+#include <optional>
+#include <string>
+
+namespace kestrelin {
+
+// The server's validators for a copy; either may be empty.
+struct Validators {
+  std::string ETag;
+  std::string LastModified;
+  bool Empty() const { return ETag.empty() && LastModified.empty(); }
+};
+
+struct CacheEntry {
+  std::string Body;     // the copy: folder + "/" + 32 hex digits of the URL's SHA-256
+  std::string Sidecar;  // Body + ".meta"
+};
+
+// The entry for `url` inside `folder`. The name has a fixed length and only
+// the characters 0-9a-f, whatever the URL holds.
+CacheEntry EntryFor(const std::string& folder, const std::string& url);
+
+// The validators recorded for `url` in `sidecarPath`; none when the file is
+// missing, unreadable, malformed or written for another URL.
+std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std::string& url);
+
+// Records `validators` for `url`, replacing the file as a whole (written to a
+// temporary name first). Returns false when it could not be written; a URL
+// or value holding a line break is never recorded.
+bool WriteSidecar(const std::string& sidecarPath, const std::string& url,
+                  const Validators& validators);
+
+}  // namespace kestrelin

@@ -1,0 +1,22 @@
+#pragma once
+// The response header fields the internet cache looks at, gathered line by
+// line from curl's header callback. A new status line starts afresh, so
+// after redirects only the final response's fields remain.
+#include <string>
+#include <string_view>
+
+#include "platform/cache_entry.h"
+
+namespace kestrelin {
+
+struct ResponseHeaders {
+  bool HaveStatusLine = false;
+  bool Complete = false;  // the blank line after the final response's fields arrived
+  std::string ContentLength;  // the raw "Content-Length" value, blanks trimmed
+  Validators Version;         // "ETag" and "Last-Modified"
+
+  // Takes one header line as curl hands it over (with its line end).
+  void Take(std::string_view line);
+};
+
+}  // namespace kestrelin

@@ -1,0 +1,174 @@
+// What the cache sends and how it follows the server: request bytes,
+// redirects, https trust, compressed bodies and size queries.
+#include <array>
+#include <cstdint>
+
+#include "tests/platform/curl_cache_fixture.h"
+
+namespace kestrelin {
+namespace {
+
+using test::CurlCacheTest;
+using test::DeclaredResponse;
+
+// A gzip member holding `data` in one stored (uncompressed) deflate block:
+// a real gzip body without needing a compressor in the test.
+std::string StoredGzip(const std::string& data) {
+  std::array<std::uint32_t, 256> table{};
+  for (std::uint32_t i = 0; i < 256; ++i) {
+    std::uint32_t c = i;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
+    table[i] = c;
+  }
+  std::uint32_t crc = 0xffffffffu;
+  for (const unsigned char byte : data) crc = table[(crc ^ byte) & 0xff] ^ (crc >> 8);
+  crc ^= 0xffffffffu;
+  auto little = [](std::string& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xff);
+  };
+  std::string out("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10);
+  out += '\x01';  // final block, stored
+  little(out, static_cast<std::uint32_t>(data.size()), 2);
+  little(out, static_cast<std::uint32_t>(~data.size()) & 0xffff, 2);
+  out += data;
+  little(out, crc, 4);
+  little(out, static_cast<std::uint32_t>(data.size()), 4);
+  return out;
+}
+
+TEST_F(CurlCacheTest, BytesThatCannotStandInARequestLineAreSentEncoded) {
+  struct Case {
+    std::string path;      // as the engine holds it
+    std::string sentPath;  // as the server must see it
+  };
+  const Case cases[] = {
+      {"/a b/\xc3\xa9.html", "/a%20b/%C3%A9.html"},
+      {"/tab\there\x01.html", "/tab%09here%01.html"},
+      {"/already%20escaped.html", "/already%20escaped.html"},
+      {"/plain.html?q=a b", "/plain.html?q=a%20b"},
+  };
+  for (const auto& c : cases) {
+    server.ResetCounts();
+    cache->DownloadToCacheFile(Url(c.path));
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u) << c.path;
+    EXPECT_EQ(requests[0].Path, c.sentPath);
+    EXPECT_EQ(requests[0].Headers.find("User-Agent")->second,
+              std::string("Kestrelin/") + KESTRELIN_VERSION_TEXT);
+  }
+  // The copy belongs to the URL text the engine gave, which is what it asks again.
+  server.Declare("/a b.html", "spaced");
+  const std::string copy = cache->DownloadToCacheFile(Url("/a b.html"));
+  ASSERT_FALSE(copy.empty());
+  EXPECT_EQ(cache->DownloadToCacheFile(Url("/a b.html")), copy);
+  EXPECT_EQ(server.RequestCount("/a b.html"), 1);
+}
+
+TEST_F(CurlCacheTest, RedirectsAreFollowedUpToTen) {
+  for (int i = 0; i < 11; ++i) {
+    server.Redirect("/hop" + std::to_string(i), "/hop" + std::to_string(i + 1),
+                    i % 2 ? 301 : 307);
+  }
+  server.Declare("/hop11", "arrived");
+  server.Redirect("/loop", "/loop");
+  server.Redirect("/elsewhere", "file:///etc/passwd");
+  struct Case {
+    std::string start;
+    std::string body;  // empty: the fetch fails
+  };
+  const Case cases[] = {
+      {"/hop1", "arrived"},  // ten redirects
+      {"/hop0", ""},         // eleven
+      {"/loop", ""},
+      {"/elsewhere", ""},    // only http and https are followed
+  };
+  for (const auto& c : cases) {
+    const std::string copy = cache->DownloadToCacheFile(Url(c.start));
+    EXPECT_EQ(copy.empty() ? "" : test::ReadWholeFile(copy), c.body) << c.start;
+  }
+  EXPECT_EQ(StrayCacheFiles(), std::vector<std::string>{});
+  EXPECT_EQ(CacheFiles().size(), 1u);
+}
+
+TEST_F(CurlCacheTest, HttpsIsFetchedOnlyWhenTheAuthorityIsTrusted) {
+  const test::TlsFiles tls = test::MakeTestCertificates(SandboxPath("tls"));
+  test::TestServer secure(tls);
+  secure.Declare("/secret.html", "over tls");
+  const std::string url = secure.BaseUrl() + "/secret.html";
+  ASSERT_EQ(url.rfind("https://", 0), 0u);
+
+  EXPECT_EQ(cache->DownloadToCacheFile(url), "");  // an unknown authority is refused
+  EXPECT_EQ(cache->ContentLengthHeader(url), "");
+  EXPECT_EQ(CacheFiles(), std::vector<std::string>{});
+
+  CurlCacheSettings settings = Settings();
+  settings.ExtraCaFile = tls.CaFile;
+  auto trusting = MakeCache(settings);
+  EXPECT_EQ(trusting->ContentLengthHeader(url), "8");
+  const std::string file = trusting->DownloadToCacheFile(url);
+  ASSERT_FALSE(file.empty());
+  EXPECT_EQ(test::ReadWholeFile(file), "over tls");
+  // The certificate names localhost as well as 127.0.0.1.
+  const std::string byName = "https://localhost:" + std::to_string(secure.Port()) + "/secret.html";
+  EXPECT_FALSE(trusting->DownloadToCacheFile(byName).empty());
+
+  settings.ExtraCaFile = SandboxPath("no-such-ca.pem");  // unreadable: the system store alone
+  EXPECT_EQ(MakeCache(settings)->DownloadToCacheFile(secure.BaseUrl() + "/other.html"), "");
+}
+
+TEST_F(CurlCacheTest, CompressedBodiesAreStoredDecoded) {
+  const std::string text(3000, 'g');
+  DeclaredResponse gzipped;
+  gzipped.Body = StoredGzip(text);
+  gzipped.ContentType = "application/octet-stream";
+  gzipped.Headers.emplace("Content-Encoding", "gzip");
+  server.Declare("/packed.html", gzipped);
+  const std::string copy = cache->DownloadToCacheFile(Url("/packed.html"));
+  ASSERT_FALSE(copy.empty());
+  EXPECT_EQ(test::ReadWholeFile(copy), text);
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  const auto accepted = requests[0].Headers.find("Accept-Encoding");
+  ASSERT_NE(accepted, requests[0].Headers.end());
+  EXPECT_NE(accepted->second.find("gzip"), std::string::npos) << accepted->second;
+}
+
+TEST_F(CurlCacheTest, ContentLengthAsksWithHeadAndFallsBackToAGetThatKeepsNothing) {
+  server.Declare("/big.zip", std::string(2048, 'z'), "application/zip");
+  server.Declare("/refusing.zip", std::string(300000, 'r'), "application/zip");
+  server.RefuseHead("/refusing.zip");
+  DeclaredResponse chunked;
+  chunked.Body = std::string(5000, 'c');
+  chunked.ContentType = "application/zip";
+  chunked.How = test::Delivery::Chunked;
+  server.Declare("/chunked.zip", chunked);
+  server.Redirect("/moved.zip", "/big.zip");
+  struct Case {
+    std::string path;
+    std::string header;
+    std::vector<std::string> methods;
+  };
+  const Case cases[] = {
+      {"/big.zip", "2048", {"HEAD"}},
+      {"/moved.zip", "2048", {"HEAD", "HEAD"}},
+      {"/refusing.zip", "300000", {"HEAD", "GET"}},
+      {"/chunked.zip", "", {"HEAD"}},
+      {"/missing.zip", "", {"HEAD"}},
+  };
+  for (const auto& c : cases) {
+    server.ResetCounts();
+    EXPECT_EQ(cache->ContentLengthHeader(Url(c.path)), c.header) << c.path;
+    EXPECT_EQ(MethodsSeen(), c.methods) << c.path;
+  }
+  EXPECT_EQ(cache->ContentLengthHeader("http://127.0.0.1:1/x.zip"), "");
+  EXPECT_EQ(cache->ContentLengthHeader("ftp://127.0.0.1/x.zip"), "");
+  EXPECT_EQ(CacheFiles(), std::vector<std::string>{});  // no body was kept
+
+  // A size query costs no copy: the download afterwards is a request of its own.
+  server.ResetCounts();
+  EXPECT_FALSE(cache->DownloadToCacheFile(Url("/big.zip")).empty());
+  EXPECT_EQ(MethodsSeen(), std::vector<std::string>{"GET"});
+}
+
+}  // namespace
+}  // namespace kestrelin
