@@ -1,6 +1,8 @@
 #include "ui/settings_file.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 #include "engine/text_lines.h"
 
@@ -38,10 +40,28 @@ std::optional<int> ParseSettingInteger(const std::string& line) {
   return std::atoi(std::string(text).c_str());
 }
 
-SettingsRead ParseSettings(const std::string& fileText) {
+namespace {
+
+// The first `count` lines of `text` (ended by CR or CR LF), without looking
+// past them: a huge file costs no more than its first lines.
+std::vector<std::string> FirstLines(std::string_view text, std::size_t count) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (lines.size() < count && start < text.size()) {
+    const std::size_t end = std::min(text.find('\r', start), text.size());
+    lines.emplace_back(text.substr(start, end - start));
+    start = end;
+    if (start < text.size()) start += text.compare(start, 2, "\r\n") == 0 ? 2 : 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+SettingsRead ParseSettings(std::string_view fileText) {
   SettingsRead read;
-  const std::vector<std::string> lines = SplitLinesCr(fileText);
   const auto& layout = SettingsLayout();
+  const std::vector<std::string> lines = FirstLines(fileText, layout.size());
   for (std::size_t n = 0; n < layout.size(); ++n) {
     if (n >= lines.size()) return read;
     SettingValue value;

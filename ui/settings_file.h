@@ -3,8 +3,10 @@
 // 15 lines in this fixed order (the size text and unit sit between the
 // eighth and the ninth check box), CR LF ends. Reading stops at the first
 // line that cannot be applied; the values before it stay valid.
+// Plain bytes in and out, no Qt: the fuzz targets link this file alone.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrelin {
@@ -34,7 +36,7 @@ struct SettingsRead {
   std::vector<SettingValue> Values;
   bool Complete = false;
 };
-SettingsRead ParseSettings(const std::string& fileText);
+SettingsRead ParseSettings(std::string_view fileText);
 
 // An integer line: optional blanks, an optional sign, digits, optional
 // blanks. nullopt for anything else (fractions included).
