@@ -1,6 +1,7 @@
 #pragma once
 // The internet-cache download service: fetches a URL into a local cache and
 // says where the complete copy lies. Implemented over libcurl in platform/.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,12 @@ class InternetCache {
   virtual void HintUpcoming(const std::vector<std::string>& /*urls*/) {}
   // Drops every fetch started ahead that has not been asked for yet.
   virtual void CancelUpcoming() {}
+
+  // `hook` is called now and then (at most every 50 ms) while a call above
+  // waits on the network, so that a window can repaint during one long
+  // transfer. The hook must not call back into the cache. An empty hook
+  // removes it.
+  virtual void SetWaitingHook(std::function<void()> /*hook*/) {}
 };
 
 }  // namespace kestrelin

@@ -123,6 +123,7 @@ bool DeliveredWholeBody(const Transfer& transfer) {
 
 struct CurlInternetCache::Impl {
   CurlCacheSettings settings;
+  std::function<void()> waitingHook;
   std::string caBundle;  // system authorities plus the extra one; empty: curl's default
   CURLM* multi = nullptr;
   std::vector<CURL*> idleHandles;
@@ -342,10 +343,13 @@ struct CurlInternetCache::Impl {
     }
   }
 
-  // Runs every transfer until `transfer` has ended.
+  // Runs every transfer until `transfer` has ended, calling the waiting
+  // hook at most every kHookIntervalMs.
   void DriveUntilDone(Transfer& transfer) {
     using Clock = std::chrono::steady_clock;
+    constexpr int kHookIntervalMs = 50;
     auto mark = Clock::now();
+    auto lastHook = mark;
     while (!transfer.Done) {
       const auto now = Clock::now();
       waited += std::chrono::duration<double>(now - mark).count();
@@ -359,7 +363,11 @@ struct CurlInternetCache::Impl {
         transfer.Done = true;
         break;
       }
-      curl_multi_poll(multi, nullptr, 0, 200, nullptr);
+      curl_multi_poll(multi, nullptr, 0, waitingHook ? kHookIntervalMs : 200, nullptr);
+      if (waitingHook && Clock::now() - lastHook >= std::chrono::milliseconds(kHookIntervalMs)) {
+        waitingHook();
+        lastHook = Clock::now();
+      }
     }
   }
 
@@ -485,5 +493,9 @@ std::string CurlInternetCache::ContentLengthHeader(const std::string& url) {
 void CurlInternetCache::HintUpcoming(const std::vector<std::string>& urls) { impl_->Hint(urls); }
 
 void CurlInternetCache::CancelUpcoming() { impl_->CancelAhead(); }
+
+void CurlInternetCache::SetWaitingHook(std::function<void()> hook) {
+  impl_->waitingHook = std::move(hook);
+}
 
 }  // namespace kestrelin

@@ -43,6 +43,7 @@ class CurlInternetCache : public InternetCache {
   // Aborts the hinted transfers still running and removes their temporary
   // files; copies already complete stay in the cache folder.
   void CancelUpcoming() override;
+  void SetWaitingHook(std::function<void()> hook) override;
 
  private:
   struct Impl;

@@ -155,6 +155,12 @@ void frmMain::YieldEvents() {
   sinceEvents_.start();
 }
 
+void frmMain::ServeEventsWhileWaiting() {
+  ApplyPendingVisible();
+  QCoreApplication::processEvents();
+  sinceEvents_.start();
+}
+
 // --- window and tray ---------------------------------------------------
 
 void frmMain::HideMainWindow() {

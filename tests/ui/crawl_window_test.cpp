@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -116,6 +118,32 @@ TEST_F(CrawlWindowTest, DownloadCopiesTheSiteAndEndsWithTheDurationBox) {
   EXPECT_EQ(list->item(red)->foreground().color(), QColor(255, 0, 0));
   EXPECT_EQ(window_->LineKey(red + 1), record);
   EXPECT_NE(ReadFileAt("program/fail.txt").find(record), std::string::npos);
+}
+
+TEST_F(CrawlWindowTest, TheWindowKeepsServingEventsDuringOneLongTransfer) {
+  test::DeclaredResponse slow;
+  slow.Body = "slow file";
+  slow.ContentType = "text/plain";
+  slow.DelayMs = 1200;
+  server.Declare("/l/slow.txt", slow);
+  WriteFileAt("site/l/index.html", "<html><a href=\"slow.txt\">x</a></html>");
+  frmMain& w = Prepared("/l/index.html");
+
+  // The longest silence between two ticks of the crawl-time timer while it
+  // runs: without events served inside the transfer it would be the whole
+  // 1.2 s wait.
+  QElapsedTimer sinceTick;
+  qint64 longestGap = 0;
+  DuringCrawl([&] {
+    if (sinceTick.isValid()) longestGap = std::max(longestGap, sinceTick.elapsed());
+    sinceTick.start();
+    return false;
+  });
+  w.cmdDownload_Click();
+
+  ASSERT_EQ(Completions(), 1);
+  EXPECT_EQ(ReadFileAt("dest/l/slow.txt"), "slow file");
+  EXPECT_LT(longestGap, 600);
 }
 
 TEST_F(CrawlWindowTest, PopUpMenuOpensTheFileAndThePageOfAKeyedLine) {
