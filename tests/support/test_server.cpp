@@ -124,10 +124,9 @@ void DeliverStall(httplib::Response& res, const DeclaredResponse& declared,
 }
 
 // httplib gives a handler no hold on its socket, so the connection of the
-// client at `clientPort` is found among the process's descriptors and shut
-// down: whatever httplib then writes goes nowhere, and the client sees the
-// connection close without a response.
-void DropConnection(int serverPort, int clientPort) {
+// client at `clientPort` is found among the process's descriptors.
+template <typename Act>
+void ForClientSocket(int serverPort, int clientPort, Act act) {
   for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
     const int fd = std::atoi(entry.path().filename().c_str());
     sockaddr_in local{}, peer{};
@@ -136,9 +135,36 @@ void DropConnection(int serverPort, int clientPort) {
     if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0) continue;
     if (local.sin_family == AF_INET && ntohs(local.sin_port) == serverPort &&
         ntohs(peer.sin_port) == clientPort) {
-      ::shutdown(fd, SHUT_RDWR);
+      act(fd);
     }
   }
+}
+
+// Shuts the client's connection down: whatever httplib then writes goes
+// nowhere, and the client sees the connection close without a response.
+void DropConnection(int serverPort, int clientPort) {
+  ForClientSocket(serverPort, clientPort, [](int fd) { ::shutdown(fd, SHUT_RDWR); });
+}
+
+// Half the body, then the provider gives up with a zero linger time set, so
+// httplib's close of the socket sends a reset instead of an orderly end.
+void DeliverReset(httplib::Response& res, const DeclaredResponse& declared, int serverPort,
+                  int clientPort) {
+  const std::string body = declared.Body;
+  res.set_content_provider(
+      body.size(), declared.ContentType,
+      [body, serverPort, clientPort](size_t offset, size_t, httplib::DataSink& sink) {
+        const size_t half = body.size() / 2;
+        if (offset < half) {
+          sink.write(body.data() + offset, half - offset);
+          return true;
+        }
+        ForClientSocket(serverPort, clientPort, [](int fd) {
+          const linger abort{1, 0};
+          ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        });
+        return false;
+      });
 }
 
 }  // namespace
@@ -155,6 +181,7 @@ struct TestServer::Impl {
   std::string folder;
   std::map<std::string, DeclaredResponse> declared;
   std::set<std::string> refuseHead;
+  std::function<std::string(const std::string&)> anyPath;
   std::map<std::string, int> counts;
   std::vector<SeenRequest> seen;
   std::set<int> clientPorts;
@@ -208,11 +235,13 @@ struct TestServer::Impl {
     std::optional<DeclaredResponse> response;
     bool refuse = false;
     std::string root;
+    std::function<std::string(const std::string&)> any;
     {
       std::lock_guard lock(mutex);
       refuse = refuseHead.count(req.path) > 0;
       if (auto it = declared.find(req.path); it != declared.end()) response = it->second;
       root = folder;
+      any = anyPath;
     }
     if (refuse && req.method == "HEAD") {
       res.status = 405;
@@ -223,6 +252,10 @@ struct TestServer::Impl {
       return;
     }
     AnswerFromFolder(root, req, res);
+    if (res.status == 404 && any) {
+      res.status = 200;
+      res.set_content(any(req.target), "application/octet-stream");
+    }
   }
 
   void AnswerDeclared(const DeclaredResponse& declared, int clientPort, httplib::Response& res) {
@@ -236,6 +269,7 @@ struct TestServer::Impl {
       case Delivery::ShortBody: DeliverShortBody(res, declared); break;
       case Delivery::Drop: DropConnection(port, clientPort); break;
       case Delivery::Stall: DeliverStall(res, declared, stopping); break;
+      case Delivery::Reset: DeliverReset(res, declared, port, clientPort); break;
     }
   }
 
@@ -313,6 +347,11 @@ void TestServer::Declare(const std::string& path, const std::string& body,
   response.Body = body;
   response.ContentType = contentType;
   Declare(path, std::move(response));
+}
+
+void TestServer::AnswerAnyPath(std::function<std::string(const std::string& target)> body) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->anyPath = std::move(body);
 }
 
 void TestServer::Redirect(const std::string& from, const std::string& to, int status) {

@@ -2,6 +2,7 @@
 // An HTTP (or HTTPS) server on 127.0.0.1 with a free port, run on its own
 // thread for the length of a test. Serves a folder and declared responses,
 // can misbehave on purpose, and counts the requests it gets per path.
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,6 +19,7 @@ enum class Delivery {
   BrokenChunked,  // a chunked body whose last chunk never comes; closes
   Drop,       // closes the connection without any response
   Stall,      // sends the headers and half the body, waits StallMs, closes
+  Reset,      // sends the headers and half the body, then resets the connection
 };
 
 struct DeclaredResponse {
@@ -68,6 +70,9 @@ class TestServer {
                const std::string& contentType = "text/html");
   // HEAD requests for `path` get 405 (servers that refuse HEAD).
   void RefuseHead(const std::string& path);
+  // Every path that has no declared response (and no file, when a folder
+  // is served) answers 200 with `body(target)`, target as on the request line.
+  void AnswerAnyPath(std::function<std::string(const std::string& target)> body);
   // `from` answers `status` with a Location header `to`.
   void Redirect(const std::string& from, const std::string& to, int status = 302);
 
