@@ -5,6 +5,8 @@
 #include <iterator>
 #include <system_error>
 
+#include <unistd.h>
+
 #include "engine/paths.h"
 
 namespace kestrelin {
@@ -21,11 +23,19 @@ fs::path ResolveDestination(const std::string& source, const std::string& destin
   return fs::path(destination);
 }
 
-// A name beside `target` for writing before the final rename, so a file
-// under its final name is always complete.
+// A free name beside `target` for writing before the final rename, so a
+// file under its final name is always complete. The name is short whatever
+// the target's length (a target name may use all 255 bytes a name can have)
+// and is never one of the folder's own files.
 fs::path PartialName(const fs::path& target) {
-  fs::path partial = target;
-  partial += ".kestrelin-part";
+  static unsigned counter = 0;
+  const std::string stem = ".kestrelin-" + std::to_string(::getpid()) + "-";
+  fs::path partial;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    partial = target.parent_path() / (stem + std::to_string(++counter) + ".part");
+    std::error_code ec;
+    if (fs::symlink_status(partial, ec).type() == fs::file_type::not_found) break;
+  }
   return partial;
 }
 

@@ -190,8 +190,9 @@ struct TestServer::Impl {
 
   void Start() {
     auto handler = [this](const httplib::Request& req, httplib::Response& res) { Answer(req, res); };
-    server->Get(".*", handler);  // GET and HEAD
-    server->Post(".*", handler);
+    // Any path, also one that holds a decoded CR or LF.
+    server->Get("[\\s\\S]*", handler);  // GET and HEAD
+    server->Post("[\\s\\S]*", handler);
     // Enough workers to see more connections than a client should open, and
     // connections kept open for as many requests as a test makes.
     server->new_task_queue = [] { return new httplib::ThreadPool(24); };
