@@ -5,6 +5,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <regex>
 
 #include "tests/support/sandbox.h"
 #include "tests/support/test_server.h"
@@ -18,6 +21,13 @@ struct RunResult {
 };
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+int LocalSecondsOfDay() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+}
 
 class KestrelinCrawlTest : public test::SandboxedTest {
  protected:
@@ -83,6 +93,77 @@ TEST_F(KestrelinCrawlTest, TraceShowsEveryOperation) {
   EXPECT_NE(trace.find("\nADD\tDownloading " + server.BaseUrl() + "/b.html\t\n"),
             std::string::npos);
   EXPECT_NE(trace.find("\nYIELD\n"), std::string::npos);
+}
+
+// fail.txt in the program folder: one CR LF block per failing crawl, the
+// start URL and start time on top, the records between two rules of 39 "=";
+// a crawl without failures neither creates nor changes it.
+TEST_F(KestrelinCrawlTest, FailTxtGetsOneBlockPerFailingCrawlAndNothingOtherwise) {
+  WriteFileAt("site/ok/index.html", "<img src=\"a.gif\">");
+  WriteFileAt("site/ok/a.gif", "a");
+  WriteFileAt("site/bad/index.html", "<img src=\"gone.gif\">");
+  server.ServeFolder(SandboxPath("site"));
+  const std::string failPath = SandboxPath("program/fail.txt");
+  const std::string ok = "--URL=" + Quoted(server.BaseUrl() + "/ok/index.html") + " ";
+  ASSERT_EQ(Run(ok + CommonArguments()).ExitCode, 0);
+  EXPECT_FALSE(std::filesystem::exists(failPath));
+
+  const std::string page = server.BaseUrl() + "/bad/index.html";
+  const std::string rule(39, '=');
+  std::string expected;
+  for (int crawl = 0; crawl < 2; ++crawl) {
+    const int before = LocalSecondsOfDay();
+    ASSERT_EQ(Run("--URL=" + Quoted(page) + " " + CommonArguments()).ExitCode, 0);
+    const int after = LocalSecondsOfDay();
+    const std::string report = test::ReadWholeFile(failPath);
+    ASSERT_GE(report.size(), expected.size() + page.size() + 12);
+    const std::string time = report.substr(expected.size() + page.size() + 3, 8);
+    std::smatch hms;
+    ASSERT_TRUE(std::regex_match(time, hms, std::regex("(\\d\\d):(\\d\\d):(\\d\\d)"))) << report;
+    const int started = std::stoi(hms[1]) * 3600 + std::stoi(hms[2]) * 60 + std::stoi(hms[3]);
+    if (before <= after) {  // not across midnight
+      EXPECT_GE(started, before);
+      EXPECT_LE(started, after);
+    }
+    expected += page + " @ " + time + "\r\n" + rule + "\r\n" + server.BaseUrl() +
+                "/bad/gone.gif (" + page + ")\r\n" + rule + "\r\n\r\n";
+    EXPECT_EQ(report, expected);
+  }
+  ASSERT_EQ(Run(ok + CommonArguments()).ExitCode, 0);
+  EXPECT_EQ(test::ReadWholeFile(failPath), expected);
+}
+
+// A stop ends the crawl at the next file: the stop line in red, the failed
+// line keeps its failure text, no report, and what came down is still moved
+// into SavePath and timed.
+TEST_F(KestrelinCrawlTest, AStopSkipsTheReportButKeepsTheDownloads) {
+  WriteFileAt("site/d/index.html", "<img src=\"gone.gif\"><img src=\"a.gif\"><img src=\"b.gif\">");
+  WriteFileAt("site/d/a.gif", "a");
+  WriteFileAt("site/d/b.gif", "b");
+  server.ServeFolder(SandboxPath("site"));
+  const std::string d = server.BaseUrl() + "/d/";
+  // Stop asked while the third file (a.gif) comes down.
+  const RunResult result =
+      Run("--URL=" + Quoted(d + "index.html") + " --stop-after-files=3 " + CommonArguments());
+  ASSERT_EQ(result.ExitCode, 0);
+  const std::string log =
+      ".\t\tNo \"robots.txt\" file found.  All files that can be found will be downloaded.\n"
+      ".\t\tConnected to " + d + "index.html, downloading...\n"
+      ".\t\tLinks obtained, redundant links removed, now downloading...\n"
+      ".\t\tDownloaded " + d + "index.html\n"
+      "R\t" + d + "gone.gif (" + d + "index.html)\tCould not download " + d + "gone.gif\n"
+      ".\t\tDownloaded " + d + "a.gif\n"
+      "R\t\tDownloading stopped at command\n"
+      ".\t\tFile structure moved to designated folder.\n"
+      "MESSAGE\tCompleted downloading.\\r\\n\\r\\nDuration: ";
+  EXPECT_EQ(result.Stdout.substr(0, log.size()), log);
+  EXPECT_TRUE(std::regex_match(result.Stdout.substr(log.size()), std::regex("\\d+ seconds\\.\n")))
+      << result.Stdout;
+  EXPECT_EQ(ReadFileAt("save/d/index.html"), "<img src=\"gone.gif\"><img src=\"a.gif\"><img src=\"b.gif\">");
+  EXPECT_EQ(ReadFileAt("save/d/a.gif"), "a");
+  EXPECT_FALSE(std::filesystem::exists(SandboxPath("save/d/b.gif")));
+  EXPECT_FALSE(std::filesystem::exists(SandboxPath("program/fail.txt")));
+  EXPECT_TRUE(std::filesystem::is_empty(SandboxPath("program/cache")));
 }
 
 }  // namespace
