@@ -138,6 +138,12 @@ class FaultInjectionTest : public test::SandboxedTest,
       heavy.Headers.emplace("X-Filler-" + std::to_string(i), std::string(90, 'h'));
     }
     Declare("/faults/heavy-headers.gif", heavy, true);
+    DeclaredResponse giant = made(Delivery::Normal);  // one header line over curl's limit
+    giant.Headers.emplace("X-Giant", std::string(200000, 'g'));
+    Declare("/faults/giant-header.gif", giant);
+    DeclaredResponse corrupt = made(Delivery::Normal);  // says gzip, is not
+    corrupt.Headers.emplace("Content-Encoding", "gzip");
+    Declare("/faults/corrupt-gzip.gif", corrupt);
 
     // The type the server claims changes nothing: names decide.
     DeclaredResponse pictureAsText = made(Delivery::Normal);

@@ -131,7 +131,6 @@ class HostileContentTest : public test::SandboxedTest {
     CurlCacheSettings settings;
     settings.CacheFolder = SandboxPath("w/x/inet");
     settings.ConnectTimeoutSeconds = 2;
-    settings.StallTimeoutSeconds = 2;
     cache = std::make_unique<CurlInternetCache>(settings);
     server.AnswerAnyPath([](const std::string& target) { return "bytes of " + target; });
   }
@@ -143,7 +142,7 @@ class HostileContentTest : public test::SandboxedTest {
 
   Outcome Crawl(const std::string& page, int decodeName) {
     std::string text = ReplaceAll(page, "PORT", std::to_string(server.Port()));
-    server.Declare("/h/g/page.html", text);
+    server.Declare("/h/g/page.html", text, "application/octet-stream");  // not compressed
     fs::remove_all(SandboxPath("w/x/save"));
     test::CrawlTestContext t(SandboxPath("w/x/program"), cache.get());
     t.Host.KeepTrace = false;
