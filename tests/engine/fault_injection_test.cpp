@@ -108,6 +108,12 @@ class FaultInjectionTest : public test::SandboxedTest,
     Declare("/faults/broken-chunks.gif", made(Delivery::BrokenChunked));
     Declare("/faults/dropped.html", made(Delivery::Drop));
     Declare("/faults/stall.gif", made(Delivery::Stall));
+    DeclaredResponse silent = made(Delivery::Normal);  // no byte at all for longer than the timeout
+    silent.DelayMs = 4000;
+    Declare("/faults/silent.gif", silent);
+    DeclaredResponse empty = made(Delivery::Normal);  // an empty copy is a failed download
+    empty.Body.clear();
+    Declare("/faults/empty.gif", empty);
     Declare("/faults/error.gif", made(Delivery::Normal, 500));
     DeclaredResponse unauthorized = made(Delivery::Normal, 401);
     unauthorized.Headers.emplace("WWW-Authenticate", "Basic realm=\"site\"");
