@@ -1,5 +1,6 @@
 #include "engine/rebuild_file_structure.h"
 
+#include <set>
 #include <vector>
 
 #include "engine/paths.h"
@@ -31,10 +32,27 @@ std::string Joined(const std::string& folder, std::string_view name) {
   return CollapseSeparators(path);
 }
 
+// The folders still to be split, breadth-first, each taken once.
+class FolderWalk {
+ public:
+  explicit FolderWalk(const std::string& root) { Add(root); }
+  void Add(const std::string& folder) {
+    std::string key = folder;
+    while (key.size() > 1 && EndsWithSeparator(key)) key.pop_back();
+    if (seen_.insert(key).second) folders_.push_back(folder);
+  }
+  std::size_t Size() const { return folders_.size(); }
+  std::string At(std::size_t position) const { return folders_[position]; }
+
+ private:
+  std::vector<std::string> folders_;
+  std::set<std::string> seen_;
+};
+
 // Moves one flattened file a level down, or deletes it when its name ends
 // with the marker. `walk` gains the folders this creates.
 void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& file,
-              int DecodeName, std::vector<std::string>& walk) {
+              int DecodeName, FolderWalk& walk) {
   const auto pos = file.Name.find(kMarker);
   if (pos == std::string::npos) return;
   if (EndsWith(file.Name, kMarker)) {
@@ -44,7 +62,7 @@ void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& f
   const std::string newFolder = Joined(folder, SafeName(file.Name.substr(0, pos)));
   if (!ctx.FSO.FolderExists(newFolder)) {
     ctx.FSO.CreateFolder(newFolder);
-    walk.push_back(newFolder);
+    walk.Add(newFolder);
   }
   std::string rest = file.Name.substr(pos + kMarker.size());
   if (DecodeName == 1) rest = DecodeUrlText(rest);
@@ -52,12 +70,18 @@ void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& f
 }
 
 void SplitFlattenedNames(CrawlContext& ctx, int DecodeName) {
-  std::vector<std::string> walk{ctx.State.CachePath};
-  for (std::size_t position = 0; position < walk.size(); ++position) {
-    const std::string folder = walk[position];
+  FolderWalk walk(ctx.State.CachePath);
+  for (std::size_t position = 0; position < walk.Size(); ++position) {
+    const std::string folder = walk.At(position);
     const auto files = ctx.FSO.Files(folder);
     if (!files) continue;
     for (const auto& file : *files) SplitOne(ctx, folder, file, DecodeName, walk);
+    // A folder left by an interrupted earlier rebuild still holds names
+    // with markers; without its own turn they would reach SavePath as they
+    // are, and so would this crawl's files that move into it.
+    if (const auto subFolders = ctx.FSO.SubFolders(folder)) {
+      for (const auto& sub : *subFolders) walk.Add(sub.Path);
+    }
   }
 }
 

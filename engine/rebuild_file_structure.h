@@ -10,7 +10,8 @@ namespace kestrelin {
 
 // Walks the working folder breadth-first. Each file whose name holds a
 // marker (not at its end) moves one level down: the text before the first
-// marker names a folder (created and walked later when new), the text after
+// marker names a folder (created when new; every folder below the working
+// folder, also one left by an earlier rebuild, is walked once), the text after
 // it becomes the file's name, URL-decoded when DecodeName is 1. A name
 // ending with the marker is deleted; a name without one stays. Folder and
 // file names go through SafeName (safe_names.h), so nothing climbs out of

@@ -86,19 +86,19 @@ TEST_F(RebuildFileStructureTest, WholeWorkingFolderAtOnce) {
   EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
 }
 
-TEST_F(RebuildFileStructureTest, LeftoverFolderIsNotWalkedAndItsFilesKeepTheirMarkers) {
-  fs::create_directories(SandboxPath("program/cache/img"));
-  Flat("img%x%sub%x%b.gif");
-  Rebuild();
-  EXPECT_EQ(Saved(), Files{"img/sub%x%b.gif"});
-  EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
-
-  // Without the leftover the same name is split all the way; a leftover
-  // folder with plain files travels unchanged.
-  Flat("img%x%sub%x%b.gif");
+// An interrupted rebuild leaves folders holding names with markers; the
+// next rebuild walks them, and this crawl's files moving into them, all the
+// way down. A leftover folder with plain files travels unchanged.
+TEST_F(RebuildFileStructureTest, LeftoverFoldersAreWalkedToo) {
+  WriteFileAt("program/cache/img/sub%x%b.gif", "img%x%sub%x%b.gif");
+  WriteFileAt("program/cache/img/sub/deep%x%d.gif", "img%x%sub%x%deep%x%d.gif");
+  Flat("img%x%sub%x%c.gif");
   WriteFileAt("program/cache/old/kept.txt", "kept");
   Rebuild();
-  EXPECT_EQ(Saved(), (Files{"img/sub%x%b.gif", "img/sub/b.gif", "old/kept.txt"}));
+  EXPECT_EQ(Saved(), (Files{"img/sub/b.gif", "img/sub/c.gif", "img/sub/deep/d.gif",
+                            "old/kept.txt"}));
+  EXPECT_EQ(SavedFile("img/sub/b.gif"), "img%x%sub%x%b.gif");
+  EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
 }
 
 TEST_F(RebuildFileStructureTest, MergesIntoSavePathAndReplacesFilesOfTheSameName) {
