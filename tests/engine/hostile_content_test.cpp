@@ -216,6 +216,12 @@ TEST_F(HostileContentTest, NothingLeavesItsFoldersAndNoFileIsLost) {
       }
     }
   }
+  // Climbing further than the sandbox would land in its parent or the root.
+  for (const char* name : {"x2.gif", "x4.gif", "y1.gif", "y3.gif", "z1.gif", "z2.gif", "w7.gif",
+                           "up.gif", "up2.gif", "v6.gif"}) {
+    EXPECT_FALSE(fs::exists(Sandbox().parent_path() / name)) << name;
+    EXPECT_FALSE(fs::exists(fs::path("/") / name)) << name;
+  }
 }
 
 }  // namespace

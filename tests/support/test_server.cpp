@@ -146,8 +146,9 @@ void DropConnection(int serverPort, int clientPort) {
   ForClientSocket(serverPort, clientPort, [](int fd) { ::shutdown(fd, SHUT_RDWR); });
 }
 
-// Half the body, then the provider gives up with a zero linger time set, so
-// httplib's close of the socket sends a reset instead of an orderly end.
+// Half the body, then the connection is reset: a connect to AF_UNSPEC
+// disconnects the TCP socket at once with a RST, before httplib gets to end
+// it in order; its later writes and close then go nowhere.
 void DeliverReset(httplib::Response& res, const DeclaredResponse& declared, int serverPort,
                   int clientPort) {
   const std::string body = declared.Body;
@@ -160,8 +161,9 @@ void DeliverReset(httplib::Response& res, const DeclaredResponse& declared, int 
           return true;
         }
         ForClientSocket(serverPort, clientPort, [](int fd) {
-          const linger abort{1, 0};
-          ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+          sockaddr unspecified{};
+          unspecified.sa_family = AF_UNSPEC;
+          ::connect(fd, &unspecified, sizeof unspecified);
         });
         return false;
       });
