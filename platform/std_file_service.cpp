@@ -5,7 +5,10 @@
 #include <iterator>
 #include <system_error>
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "engine/paths.h"
 
@@ -23,20 +26,43 @@ fs::path ResolveDestination(const std::string& source, const std::string& destin
   return fs::path(destination);
 }
 
+constexpr std::string_view kPartialStem = ".kestrelin-";
+constexpr std::string_view kPartialEnd = ".part";
+
 // A free name beside `target` for writing before the final rename, so a
 // file under its final name is always complete. The name is short whatever
 // the target's length (a target name may use all 255 bytes a name can have)
 // and is never one of the folder's own files.
 fs::path PartialName(const fs::path& target) {
   static unsigned counter = 0;
-  const std::string stem = ".kestrelin-" + std::to_string(::getpid()) + "-";
+  const std::string stem = std::string(kPartialStem) + std::to_string(::getpid()) + "-";
   fs::path partial;
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    partial = target.parent_path() / (stem + std::to_string(++counter) + ".part");
+    partial = target.parent_path() / (stem + std::to_string(++counter) + std::string(kPartialEnd));
     std::error_code ec;
     if (fs::symlink_status(partial, ec).type() == fs::file_type::not_found) break;
   }
   return partial;
+}
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && text.size() < 10 &&
+         text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A copy that a killed process left half-written under a name PartialName
+// made: its writer process is gone, so it never becomes a file.
+bool IsAbandonedPartial(std::string_view name) {
+  if (!name.starts_with(kPartialStem) || !name.ends_with(kPartialEnd)) return false;
+  name.remove_prefix(kPartialStem.size());
+  name.remove_suffix(kPartialEnd.size());
+  const std::size_t dash = name.find('-');
+  if (dash == std::string_view::npos || !AllDigits(name.substr(0, dash)) ||
+      !AllDigits(name.substr(dash + 1))) {
+    return false;
+  }
+  const pid_t writer = static_cast<pid_t>(std::stol(std::string(name.substr(0, dash))));
+  return writer > 0 && ::kill(writer, 0) != 0 && errno == ESRCH;
 }
 
 bool RemoveReadOnly(const fs::path& path) {
@@ -149,6 +175,12 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, bo
     std::error_code typeError;
     const bool isFolder = it->is_directory(typeError) && !it->is_symlink(typeError);
     const bool isFile = it->is_regular_file(typeError);
+    if (isFile && IsAbandonedPartial(it->path().filename().string())) {
+      // Not listed, so it cannot travel on as a file; removed as garbage.
+      std::error_code ignored;
+      fs::remove(it->path(), ignored);
+      continue;
+    }
     if (wantFolders ? isFolder : isFile) {
       entries.push_back({it->path().filename().string(), it->path().string()});
     }

@@ -1,5 +1,8 @@
 #pragma once
-// The file service over std::filesystem.
+// The file service over std::filesystem. Copies are written under a
+// temporary name and renamed when complete; a listing of files removes, and
+// never lists, a temporary copy whose writing process no longer runs (one a
+// killed process left half-written).
 #include "engine/file_service.h"
 
 namespace kestrelin {

@@ -1,6 +1,8 @@
 #include "platform/std_file_service.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -89,6 +91,29 @@ TEST_F(StdFileServiceTest, ListingsSeparateFilesFromFolders) {
   EXPECT_EQ(folders->front().Path, P("d/sub"));
   EXPECT_FALSE(fso.Files(P("missing")));
   EXPECT_FALSE(fso.SubFolders(P("d/one.txt")));
+}
+
+// A half-written copy of a process that was killed is garbage: listings drop
+// and remove it. Copies of a live process and look-alike names stay.
+TEST_F(StdFileServiceTest, ListingsRemoveCopiesKilledProcessesLeftHalfWritten) {
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string dead = ".kestrelin-" + std::to_string(gone) + "-7.part";
+  const std::string live = ".kestrelin-" + std::to_string(::getpid()) + "-7.part";
+  for (const std::string& name : {dead, live, std::string(".kestrelin-x-7.part"),
+                                  ".kestrelin-" + std::to_string(gone) + "-7.part.gif"}) {
+    WriteFileAt("d/" + name, "half");
+  }
+  const auto files = fso.Files(P("d"));
+  ASSERT_TRUE(files);
+  Files names;
+  for (const auto& f : *files) names.push_back(f.Name);
+  std::sort(names.begin(), names.end());
+  Files kept{live, dead + ".gif", ".kestrelin-x-7.part"};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(names, kept);
+  EXPECT_FALSE(fs::exists(P("d/" + dead)));
 }
 
 TEST_F(StdFileServiceTest, CopyFolderMergesAndReplaces) {
