@@ -181,6 +181,7 @@ struct TestServer::Impl {
 
   mutable std::mutex mutex;
   std::string folder;
+  int folderDelayMs = 0;
   std::map<std::string, DeclaredResponse> declared;
   std::set<std::string> refuseHead;
   std::function<std::string(const std::string&)> anyPath;
@@ -238,12 +239,14 @@ struct TestServer::Impl {
     std::optional<DeclaredResponse> response;
     bool refuse = false;
     std::string root;
+    int folderDelay = 0;
     std::function<std::string(const std::string&)> any;
     {
       std::lock_guard lock(mutex);
       refuse = refuseHead.count(req.path) > 0;
       if (auto it = declared.find(req.path); it != declared.end()) response = it->second;
       root = folder;
+      folderDelay = folderDelayMs;
       any = anyPath;
     }
     if (refuse && req.method == "HEAD") {
@@ -254,6 +257,7 @@ struct TestServer::Impl {
       AnswerDeclared(*response, req.remote_port, res);
       return;
     }
+    if (folderDelay > 0) PauseUnless(stopping, folderDelay);
     AnswerFromFolder(root, req, res);
     if (res.status == 404 && any) {
       res.status = 200;
@@ -337,6 +341,11 @@ std::string TestServer::BaseUrl() const {
 void TestServer::ServeFolder(const std::string& folder) {
   std::lock_guard lock(impl_->mutex);
   impl_->folder = folder;
+}
+
+void TestServer::DelayFolderAnswers(int ms) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->folderDelayMs = ms;
 }
 
 void TestServer::Declare(const std::string& path, DeclaredResponse response) {

@@ -63,6 +63,8 @@ class TestServer {
   // Files below `folder` answer GET and HEAD at their relative path, with
   // ETag and Last-Modified, honouring If-None-Match / If-Modified-Since.
   void ServeFolder(const std::string& folder);
+  // Every answer from the folder (304s too) waits this long first.
+  void DelayFolderAnswers(int ms);
   // A response for exactly this path (query ignored); wins over the folder.
   void Declare(const std::string& path, DeclaredResponse response);
   // Shorthand: 200 with `body`.

@@ -1,0 +1,196 @@
+// kestrelin-crawl killed with SIGKILL at pseudo-random moments of a crawl of
+// a few hundred files: no file in SavePath may ever hold other bytes than
+// the server's file of its path, and one complete crawl afterwards, with the
+// same internet cache and program folder, must give the whole site exactly.
+// KESTRELIN_LONG_TESTS=1 runs more kills.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <random>
+#include <thread>
+
+#include "tests/engine/generated_site.h"
+#include "tests/support/sandbox.h"
+#include "tests/support/test_server.h"
+
+namespace kestrelin {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kExitTimeoutMs = 60000;
+
+class KillSafetyTest : public test::SandboxedTest {
+ protected:
+  void SetUp() override {
+    SandboxedTest::SetUp();
+    external.Declare("/ext.gif", "external bytes", "image/gif");
+    site = test::WriteNestedSite(SandboxPath("site"), external.BaseUrl());
+    server.ServeFolder(SandboxPath("site"));
+    // Slow enough answers that a crawl lasts long enough to be cut anywhere.
+    server.DelayFolderAnswers(8);
+  }
+
+  // Starts the tool on the site with SavePath, program and cache folders
+  // below `prefix`. Its progress lines go to `progressFd` when given (the
+  // write end of a pipe), else nowhere; its final log always goes nowhere.
+  pid_t Start(const std::string& prefix, int progressFd = -1) const {
+    const char* env = std::getenv("KESTRELIN_CRAWL");
+    const std::string tool = env ? env : KESTRELIN_CRAWL_PATH;
+    std::vector<std::string> args = {tool,
+                                     "--URL=" + server.BaseUrl() + "/index.html",
+                                     "--SavePath=" + SandboxPath(prefix + "save"),
+                                     "--program-dir=" + SandboxPath(prefix + "program"),
+                                     "--cache-dir=" + SandboxPath(prefix + "inet"),
+                                     "--RipPageOnly=0",
+                                     "--NoGoUp=0"};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int devNull = ::open("/dev/null", O_WRONLY);
+      ::dup2(devNull, 1);
+      ::dup2(progressFd >= 0 ? progressFd : devNull, 2);
+      std::vector<char*> argv;
+      for (auto& arg : args) argv.push_back(arg.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    return pid;
+  }
+
+  // Waits for the child at most `timeoutMs`; kills it when it is still
+  // running then. Returns its wait status.
+  static int WaitFor(pid_t pid, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+      if (Clock::now() > deadline) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        ADD_FAILURE() << "the crawl did not end in time";
+        return status;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return status;
+  }
+
+  // Starts a crawl and returns once its progress shows the rebuild has
+  // begun (or the crawl has ended, or after a minute), so that a kill
+  // lands inside the rebuild.
+  pid_t StartUntilRebuilding(const std::string& prefix) const {
+    int fds[2];
+    if (::pipe(fds) != 0) return Start(prefix);
+    const pid_t pid = Start(prefix, fds[1]);
+    ::close(fds[1]);
+    const std::string marker = "Rebuilding file structure...";
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kExitTimeoutMs);
+    std::string seen;
+    char buffer[4096];
+    while (Clock::now() < deadline) {
+      pollfd p{fds[0], POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) continue;
+      const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+      if (n <= 0) break;
+      seen.append(buffer, static_cast<std::size_t>(n));
+      if (seen.find(marker) != std::string::npos) break;
+      seen.erase(0, seen.size() > marker.size() ? seen.size() - marker.size() : 0);
+    }
+    ::close(fds[0]);  // later progress lines find no reader; the kill follows
+    return pid;
+  }
+
+  // Files below SavePath whose bytes are not those of the site's file of
+  // the same path (or that the site does not have at all).
+  std::vector<std::string> WrongFiles(const std::string& prefix) const {
+    std::vector<std::string> wrong;
+    for (const auto& path : test::ListTree(SandboxPath(prefix + "save"))) {
+      const auto it = site.Reachable.find(path);
+      if (it == site.Reachable.end() ||
+          test::ReadWholeFile(SandboxPath(prefix + "save/" + path)) != it->second) {
+        wrong.push_back(path);
+      }
+    }
+    return wrong;
+  }
+
+  // Site files missing from SavePath.
+  long MissingFiles(const std::string& prefix) const {
+    long missing = 0;
+    for (const auto& [path, bytes] : site.Reachable) {
+      missing += std::filesystem::exists(SandboxPath(prefix + "save/" + path)) ? 0 : 1;
+    }
+    return missing;
+  }
+
+  test::TestServer server;
+  test::TestServer external;
+  test::GeneratedSite site;
+};
+
+TEST_F(KillSafetyTest, KilledCrawlsLeaveNoWrongFileAndTheNextCrawlCompletesTheSite) {
+  // A complete crawl of its own tells how long one lasts.
+  const auto began = Clock::now();
+  const pid_t reference = Start("ref-");
+  const int referenceStatus = WaitFor(reference, kExitTimeoutMs);
+  ASSERT_TRUE(WIFEXITED(referenceStatus) && WEXITSTATUS(referenceStatus) == 0);
+  const auto crawlMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count();
+  ASSERT_EQ(WrongFiles("ref-"), std::vector<std::string>{});
+  ASSERT_EQ(MissingFiles("ref-"), 0);
+
+  const char* longTests = std::getenv("KESTRELIN_LONG_TESTS");
+  const int runs = longTests && std::string(longTests) == "1" ? 24 : 5;
+  std::mt19937 random(20261207);
+  std::uniform_int_distribution<long> moment(1, crawlMs + crawlMs / 10);
+  int killed = 0;
+  int survived = 0;
+  int splitting = 0;
+  for (int run = 0; run < runs; ++run) {
+    // Every other kill aims at the rebuild, a short moment of each crawl;
+    // the last one lands mid-crawl, so the final crawl has leftovers to carry.
+    const bool atRebuild = run % 2 == 1 && run != runs - 1;
+    const pid_t pid = atRebuild ? StartUntilRebuilding("") : Start("");
+    const long waitMs = run == runs - 1 ? crawlMs / 2
+                        : atRebuild     ? moment(random) % 4
+                                        : moment(random);
+    std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    ::kill(pid, SIGKILL);
+    const int status = WaitFor(pid, kExitTimeoutMs);
+    killed += WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? 1 : 0;
+    // Folders in the working folder: this or an earlier kill cut a rebuild.
+    const auto folders = test::ListEverything(SandboxPath("program/cache"));
+    splitting += std::any_of(folders.begin(), folders.end(),
+                             [](const std::string& e) { return e.ends_with("/"); });
+    const auto wrong = WrongFiles("");
+    survived += wrong.empty() ? 1 : 0;
+    EXPECT_EQ(wrong, std::vector<std::string>{}) << "after run " << run;
+  }
+  // The last kill left downloads in the working folder.
+  const long leftovers = static_cast<long>(test::ListTree(SandboxPath("program/cache")).size());
+  EXPECT_GT(leftovers, 0);
+
+  const pid_t last = Start("");
+  const int lastStatus = WaitFor(last, kExitTimeoutMs);
+  ASSERT_TRUE(WIFEXITED(lastStatus) && WEXITSTATUS(lastStatus) == 0);
+  const auto wrong = WrongFiles("");
+  const long lost = MissingFiles("") + static_cast<long>(wrong.size());
+  EXPECT_EQ(wrong, std::vector<std::string>{});
+  EXPECT_EQ(lost, 0);
+  // What the killed crawls left in the working folder went along too.
+  EXPECT_EQ(test::ListTree(SandboxPath("program/cache")), std::vector<std::string>{});
+  std::cout << "kill safety: runs " << runs << ", killed mid-crawl " << killed << " (" << splitting
+            << " with half-split folders left), survived "
+            << survived << ", working-folder leftovers " << leftovers << ", files lost " << lost
+            << ", crawl " << crawlMs << " ms\n";
+}
+
+}  // namespace
+}  // namespace kestrelin
