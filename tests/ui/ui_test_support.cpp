@@ -55,8 +55,8 @@ void MainWindowTest::TearDown() {
 
 frmMain& MainWindowTest::OpenWindow() {
   window_ = std::make_unique<frmMain>(MainWindowServices{
-      fso, *cache, clock, dialogs, ProgramFolder(), SandboxPath("program/help.html"),
-      HomeFolder(), volumes});
+      windowFso ? *windowFso : fso, *cache, clock, dialogs, ProgramFolder(),
+      SandboxPath("program/help.html"), HomeFolder(), volumes});
   window_->show();
   window_->Form_Load();
   return *window_;

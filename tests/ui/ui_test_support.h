@@ -64,6 +64,7 @@ class MainWindowTest : public SandboxedTest {
   std::string HomeFolder() const { return SandboxPath("home"); }
 
   StdFileService fso;
+  FileService* windowFso = nullptr;  // what OpenWindow gives the window; `fso` when null
   SystemClock clock;
   RecordingDialogs dialogs;
   std::unique_ptr<CurlInternetCache> cache;
