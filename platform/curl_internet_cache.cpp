@@ -66,6 +66,7 @@ struct Transfer {
   CacheEntry Entry;
   std::string TemporaryPath;
   std::FILE* File = nullptr;
+  curl_off_t DroppedBytes = 0;  // of an error answer's body
   bool Conditional = false;
   // Size queries only.
   bool StoppedAtBody = false;
@@ -75,8 +76,19 @@ struct Transfer {
   long Status = 0;
 };
 
+// An error answer's body is read and dropped rather than refused, so the
+// connection stays open for the next request; one that goes on past
+// kMaxDroppedBody ends the transfer.
+constexpr curl_off_t kMaxDroppedBody = 1 << 20;
+
 std::size_t WriteToFile(char* data, std::size_t size, std::size_t count, void* target) {
   auto* transfer = static_cast<Transfer*>(target);
+  long status = 0;
+  curl_easy_getinfo(transfer->Easy, CURLINFO_RESPONSE_CODE, &status);
+  if (status < 200 || status >= 300) {
+    transfer->DroppedBytes += static_cast<curl_off_t>(size * count);
+    return transfer->DroppedBytes > kMaxDroppedBody ? 0 : size * count;
+  }
   return std::fwrite(data, 1, size * count, transfer->File);
 }
 
@@ -145,6 +157,10 @@ struct CurlInternetCache::Impl {
     multi = curl_multi_init();
     if (multi) {
       curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, settings.MaxConnectionsPerHost);
+      // Idle connections stay open between download passes: by default the
+      // pool shrinks with the number of transfers running, which is often
+      // one or none when a pass ends.
+      curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, settings.MaxConnectionsPerHost * 4);
       curl_multi_setopt(multi, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
     }
     std::error_code ec;
@@ -235,7 +251,6 @@ struct CurlInternetCache::Impl {
     switch (transfer.What) {
       case Kind::Fetch:
         curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
-        curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);  // an error body is not worth reading
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteToFile);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.Conditions);

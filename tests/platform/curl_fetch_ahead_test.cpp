@@ -97,6 +97,40 @@ TEST_F(FetchAheadTest, AtMostSixConnectionsPerHost) {
   EXPECT_LE(server.ConnectionCount(), 6);  // kept alive and reused
 }
 
+TEST_F(FetchAheadTest, ErrorAnswersAndQuietSpellsKeepTheConnectionsOpen) {
+  for (int i = 0; i < 4; ++i) server.Declare("/ok" + std::to_string(i), "good " + std::to_string(i));
+  DeclaredResponse gone;
+  gone.Status = 404;
+  gone.Body = "<h1>gone</h1>";
+  server.Declare("/gone", gone);
+  DeclaredResponse failing = gone;
+  failing.Status = 500;
+  server.Declare("/failing", failing);
+  for (const char* path : {"/ok0", "/gone", "/ok1", "/failing", "/ok2"}) {
+    const bool good = std::string(path).starts_with("/ok");
+    EXPECT_EQ(cache->DownloadToCacheFile(Url(path)).empty(), !good) << path;
+  }
+  EXPECT_EQ(server.ConnectionCount(), 1);
+
+  // Two passes of six slow files with nothing running between them: the
+  // second pass finds the first one's connections still open.
+  for (int pass = 0; pass < 2; ++pass) {
+    std::vector<std::string> urls;
+    for (int i = 0; i < 6; ++i) {
+      DeclaredResponse slow;
+      slow.Body = "slow " + std::to_string(i);
+      slow.DelayMs = 60;
+      const std::string path = "/pass" + std::to_string(pass) + "/f" + std::to_string(i);
+      server.Declare(path, slow);
+      urls.push_back(Url(path));
+    }
+    cache->HintUpcoming(urls);
+    for (const std::string& url : urls) EXPECT_FALSE(cache->DownloadToCacheFile(url).empty());
+  }
+  EXPECT_FALSE(cache->DownloadToCacheFile(Url("/ok3")).empty());
+  EXPECT_LE(server.ConnectionCount(), 6);
+}
+
 TEST_F(FetchAheadTest, CancelledHintsLeaveNoTemporaryFiles) {
   std::vector<std::string> urls;
   for (int i = 0; i < 8; ++i) {
