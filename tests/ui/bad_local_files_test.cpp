@@ -1,0 +1,260 @@
+// The program's own files damaged before the window opens: each row spoils
+// one of ksgrab.cfg, igntypes.ini, exctypes.ini or the working folder
+// "cache", opens and closes the window, and checks what the window restored,
+// what it said, and what is left on disk, the other files included.
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <regex>
+
+#include "engine/text_lines.h"
+#include "engine/type_list_file.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/frm_type_editor.h"
+
+namespace kestrelin {
+namespace {
+namespace fs = std::filesystem;
+
+enum class Bad { Random, Truncated, Empty, Huge, Folder, ReadOnly };
+const char* const kBadNames[] = {"random", "truncated", "empty", "huge", "folder", "read-only"};
+
+constexpr std::size_t kHugeBytes = 20u << 20;
+const char* const kOwnFiles[] = {"ksgrab.cfg", "igntypes.ini", "exctypes.ini", "cache"};
+
+// What a row expects of the spoiled file after the window closed.
+const char kUnchanged[] = "<unchanged>";    // the same bytes (or folder tree) as planted
+const char kValidLines[] = "<valid lines>";  // a list file rewritten with its acceptable lines
+
+struct Row {
+  const char* File;
+  Bad Kind;
+  const char* StartMessage;  // a text the start-up message must hold; nullptr: no message
+  const char* CloseMessage;  // the same for the shut-down message
+  bool EmptiedAtStart;       // ksgrab.cfg left empty by a failed reading
+  std::string After;         // its content after close, or kUnchanged / kValidLines
+};
+
+// A type list's acceptable lines, as a list file holds them.
+std::string ValidLines(const std::string& text, TypeListKind kind) {
+  static const std::regex typeChars("[a-z0-9]*");
+  std::vector<std::string> kept;
+  for (const auto& line : SplitLinesCr(text))
+    if (std::regex_match(line, typeChars) && !IsRefusedType(kind, line)) kept.push_back(line);
+  return JoinLinesCrLf(kept);
+}
+
+std::string RandomBytes(std::uint32_t seed, std::size_t count) {
+  std::mt19937 bits(seed);
+  std::string bytes(count, '\0');
+  for (char& c : bytes) c = static_cast<char>(bits() & 0xff);
+  return bytes;
+}
+
+// 20 MB of short valid types, one per line: "0", "1", ... "2999999".
+std::string HugeTypeList() {
+  std::string text;
+  text.reserve(kHugeBytes + 16);
+  for (int n = 0; text.size() < kHugeBytes; ++n) text += std::to_string(n) + "\r\n";
+  return text;
+}
+
+class BadLocalFilesTest : public test::MainWindowTest {
+ protected:
+  std::string Own(const std::string& name) const { return ProgramFolder() + "/" + name; }
+
+  // Files (relative path -> bytes) at `path`, or below it when a folder;
+  // a folder is marked by an entry "/".
+  std::map<std::string, std::string> Snapshot(const std::string& path) const {
+    std::map<std::string, std::string> found;
+    if (fs::is_directory(path)) {
+      found["/"] = "";
+      for (const auto& file : test::ListTree(path))
+        found[file] = test::ReadWholeFile(fs::path(path) / file);
+    } else if (fs::exists(path)) {
+      found[""] = test::ReadWholeFile(path);
+    }
+    return found;
+  }
+
+  // Good files with values that differ from every default.
+  std::string GoodCfg() const {
+    return JoinLinesCrLf({SandboxPath("dest"), "0", "1", "0", "1", "0", "1", "0", "0", "250", "1",
+                          "0", "1", "1", "0"});
+  }
+  std::string DefaultCfg() const {
+    return JoinLinesCrLf(
+        {HomeFolder(), "1", "0", "0", "0", "1", "0", "0", "1", "1", "0", "1", "0", "0", "0"});
+  }
+  static std::string GoodList(const std::string& name) {
+    return name == "igntypes.ini" ? "gif\r\nzip\r\n" : "png\r\nsvg\r\n";
+  }
+
+  void PlantGoodFiles() {
+    for (auto it = fs::recursive_directory_iterator(ProgramFolder());
+         it != fs::recursive_directory_iterator(); ++it)
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add);
+    fs::remove_all(ProgramFolder());
+    fs::create_directories(SandboxPath("dest"));
+    WriteFileAt("program/ksgrab.cfg", GoodCfg());
+    WriteFileAt("program/igntypes.ini", GoodList("igntypes.ini"));
+    WriteFileAt("program/exctypes.ini", GoodList("exctypes.ini"));
+    WriteFileAt("program/cache/d%x%img%x%a.gif", "GIF89a leftover");
+  }
+
+  // Replaces one good file by its bad kind.
+  void Spoil(const std::string& name, Bad kind) {
+    const std::string path = Own(name);
+    const bool cache = name == "cache";
+    const std::string good = cache ? "" : test::ReadWholeFile(path);
+    auto replaceByFile = [&](const std::string& bytes) {
+      fs::remove_all(path);
+      test::WriteWholeFile(path, bytes);
+    };
+    switch (kind) {
+      case Bad::Random: replaceByFile(RandomBytes(20261207, 64 * 1024)); break;
+      case Bad::Truncated:
+        if (cache) {  // a leftover download cut short
+          test::WriteWholeFile(fs::path(path) / "d%x%page.html", "<html><body><a hr");
+        } else {  // cut inside the size line, or inside a list's second type
+          const std::string cutAfter = name == "ksgrab.cfg" ? "\r\n25" : "\r\n" + good.substr(5, 1);
+          replaceByFile(good.substr(0, good.find(cutAfter) + cutAfter.size()));
+        }
+        break;
+      case Bad::Empty: replaceByFile(""); break;
+      case Bad::Huge:
+        if (name == "ksgrab.cfg") {
+          std::string text = good;
+          while (text.size() < kHugeBytes) text += "1\r\n";
+          replaceByFile(text);
+        } else {
+          replaceByFile(cache ? std::string(kHugeBytes, 'x') : HugeTypeList());
+        }
+        break;
+      case Bad::Folder:
+        if (!cache) fs::remove(path);
+        test::WriteWholeFile(fs::path(path) / "keep.txt", "the user's");
+        fs::create_directories(fs::path(path) / "sub");
+        test::WriteWholeFile(fs::path(path) / "sub" / "more.txt", "also the user's");
+        break;
+      case Bad::ReadOnly:
+        fs::permissions(path, fs::perms::owner_read | fs::perms::group_read |
+                                  fs::perms::others_read);
+        break;
+    }
+  }
+
+  static double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+};
+
+// The message at `index` is an "Error" that holds `text` and names the
+// row's own file and none of the others; a null `text` means no message.
+void ExpectMessage(const std::vector<test::AskedMessage>& messages, std::size_t index,
+                   const std::string& file, const char* text) {
+  if (!text) {
+    EXPECT_EQ(messages.size(), index) << (messages.size() > index ? messages[index].Text : "");
+    return;
+  }
+  ASSERT_EQ(messages.size(), index + 1);
+  EXPECT_EQ(messages[index].Title, "Error");
+  EXPECT_NE(messages[index].Text.find(text), std::string::npos) << messages[index].Text;
+  for (const char* own : kOwnFiles)
+    EXPECT_EQ(messages[index].Text.find(own) != std::string::npos, own == file)
+        << own << " in: " << messages[index].Text;
+}
+
+TEST_F(BadLocalFilesTest, EachSpoiledFileGivesDefaultsOrAMessageAndLosesNoOtherFile) {
+  const std::string good = GoodCfg();
+  const std::string truncatedCfg = JoinLinesCrLf({SandboxPath("dest"), "0", "1", "0", "1", "0",
+                                                  "1", "0", "0", "25", "0", "1", "0", "0", "0"});
+  const char* const folderMessage = "working folder";
+  const Row rows[] = {
+      {"ksgrab.cfg", Bad::Random, nullptr, nullptr, true, DefaultCfg()},
+      {"ksgrab.cfg", Bad::Truncated, nullptr, nullptr, true, truncatedCfg},
+      {"ksgrab.cfg", Bad::Empty, nullptr, nullptr, true, DefaultCfg()},
+      {"ksgrab.cfg", Bad::Huge, nullptr, nullptr, false, good},
+      {"ksgrab.cfg", Bad::Folder, "ksgrab.cfg", "ksgrab.cfg", false, kUnchanged},
+      {"ksgrab.cfg", Bad::ReadOnly, nullptr, nullptr, false, good},
+      {"igntypes.ini", Bad::Random, nullptr, nullptr, false, kValidLines},
+      {"igntypes.ini", Bad::Truncated, nullptr, nullptr, false, "gif\r\nz\r\n"},
+      {"igntypes.ini", Bad::Empty, nullptr, nullptr, false, ""},
+      {"igntypes.ini", Bad::Huge, nullptr, nullptr, false, kUnchanged},
+      {"igntypes.ini", Bad::Folder, "igntypes.ini", "igntypes.ini", false, kUnchanged},
+      {"igntypes.ini", Bad::ReadOnly, nullptr, nullptr, false, kUnchanged},
+      {"exctypes.ini", Bad::Random, nullptr, nullptr, false, kValidLines},
+      {"exctypes.ini", Bad::Truncated, nullptr, nullptr, false, "png\r\ns\r\n"},
+      {"exctypes.ini", Bad::Empty, nullptr, nullptr, false, ""},
+      {"exctypes.ini", Bad::Huge, nullptr, nullptr, false, kUnchanged},
+      {"exctypes.ini", Bad::Folder, "exctypes.ini", "exctypes.ini", false, kUnchanged},
+      {"exctypes.ini", Bad::ReadOnly, nullptr, nullptr, false, kUnchanged},
+      {"cache", Bad::Random, folderMessage, nullptr, false, kUnchanged},
+      {"cache", Bad::Truncated, nullptr, nullptr, false, kUnchanged},
+      {"cache", Bad::Empty, folderMessage, nullptr, false, kUnchanged},
+      {"cache", Bad::Huge, folderMessage, nullptr, false, kUnchanged},
+      {"cache", Bad::Folder, nullptr, nullptr, false, kUnchanged},
+      {"cache", Bad::ReadOnly, nullptr, nullptr, false, kUnchanged},
+  };
+  for (const Row& row : rows) {
+    const std::string name = row.File;
+    SCOPED_TRACE(name + " " + kBadNames[static_cast<int>(row.Kind)]);
+    PlantGoodFiles();
+    Spoil(name, row.Kind);
+    std::map<std::string, std::map<std::string, std::string>> before;
+    for (const char* own : kOwnFiles) before[own] = Snapshot(Own(own));
+    const std::string planted = before[name].count("") ? before[name][""] : "";
+    dialogs.Messages.clear();
+
+    auto start = std::chrono::steady_clock::now();
+    OpenWindow();
+    const double openSeconds = SecondsSince(start);
+    ExpectMessage(dialogs.Messages, 0, name, row.StartMessage);
+    const std::size_t startMessages = dialogs.Messages.size();
+    if (name == "ksgrab.cfg" && row.Kind != Bad::Folder) {
+      EXPECT_EQ(test::ReadWholeFile(Own(name)), row.EmptiedAtStart ? "" : planted);
+    }
+
+    // A list file's acceptable lines are the list, after the built-in entries.
+    std::string after = row.After == kValidLines ? "" : row.After;
+    for (frmTypeEditor* editor : {&window_->IgnTypes(), &window_->ExcTypes()}) {
+      const std::string file = TypeListFileName(editor->Kind());
+      std::string listed = file == name ? row.After : GoodList(file);
+      if (listed == kValidLines) listed = after = ValidLines(planted, editor->Kind());
+      if (listed == kUnchanged) listed = planted;
+      std::vector<std::string> expected = BuiltInTypes(editor->Kind());
+      for (auto& line : SplitLinesCr(listed)) expected.push_back(std::move(line));
+      EXPECT_EQ(editor->Types(), expected) << file;
+      EXPECT_EQ(editor->findChild<QListWidget*>("lstExt")->count(),
+                static_cast<int>(expected.size()))
+          << file;
+    }
+
+    start = std::chrono::steady_clock::now();
+    CloseWindow();
+    const double closeSeconds = SecondsSince(start);
+    ExpectMessage(dialogs.Messages, startMessages, name, row.CloseMessage);
+    if (row.Kind == Bad::Huge)
+      std::printf("[ timing   ] %s huge: start-up %.2f s, shut-down %.2f s\n", row.File,
+                  openSeconds, closeSeconds);
+    EXPECT_LT(openSeconds + closeSeconds, 60.0);
+
+    for (const char* own : kOwnFiles) {
+      SCOPED_TRACE(own);
+      // The user's other files survive, and the spoiled one ends as the row says.
+      if (own != name || row.After == kUnchanged) {
+        EXPECT_EQ(Snapshot(Own(own)), before[own]);
+      } else {
+        EXPECT_EQ(test::ReadWholeFile(Own(own)), after);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kestrelin
