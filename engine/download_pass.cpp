@@ -105,10 +105,6 @@ bool RunDownloadPass(CrawlContext& ctx, long& fileIndex, long pageIndex, const s
                      const CrawlOptions& options) {
   CrawlState& st = ctx.State;
   const long end = st.FileCount;
-  if (fileIndex < end) {
-    ctx.Cache.HintUpcoming(std::vector<std::string>(st.FileLinks.begin() + fileIndex,
-                                                    st.FileLinks.begin() + end));
-  }
   for (long i = fileIndex; i < end; ++i) {
     if (st.StopDownload == kTrue) {
       fileIndex = i;

@@ -3,10 +3,11 @@
 #include "engine/crawl_completion.h"
 #include "engine/download_pass.h"
 #include "engine/duplicate_removal.h"
+#include "engine/fetch_ahead_plan.h"
 #include "engine/link_extraction.h"
+#include "engine/page_text.h"
 #include "engine/paths.h"
 #include "engine/robots_rules.h"
-#include "engine/text_lines.h"
 #include "engine/url_helpers.h"
 #include "engine/web_domain.h"
 
@@ -77,28 +78,18 @@ void ReportUnreachablePage(CrawlContext& ctx, const std::string& URL, const Craw
   ctx.State.HadFailures = kTrue;
 }
 
-// The page's cached copy read as trimmed lines joined without separators,
-// or nothing when the copy is missing or empty.
-bool ReadPageText(CrawlContext& ctx, std::string& pageText) {
-  pageText.clear();
-  if (ctx.State.PageCacheFile.empty()) return false;
-  const auto content = ctx.FSO.ReadFile(ctx.State.PageCacheFile);
-  if (!content || content->empty()) return false;
-  pageText.reserve(content->size());
-  ForEachLine(*content, false, [&](std::string_view line) { pageText.append(TrimSpaces(line)); });
-  return true;
-}
+// What the page loop keeps from one page to the next: what duplicate
+// removal has checked of the two link lists, and what was hinted ahead.
+struct PageLoopState {
+  GrowingLinkList Files;
+  GrowingLinkList Pages;
+  FetchAheadPlan FetchAhead;
+};
 
 // One turn of the page loop. Returns true when a stop ended the download
 // pass of this page.
-// The two link lists of one crawl, with what duplicate removal has checked.
-struct CrawlLists {
-  GrowingLinkList Files;
-  GrowingLinkList Pages;
-};
-
 bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long pageIndex,
-               long& fileIndex, CrawlLists& lists, const CrawlOptions& options) {
+               long& fileIndex, PageLoopState& lists, const CrawlOptions& options) {
   CrawlState& st = ctx.State;
   CrawlHost& host = ctx.Host;
 
@@ -117,7 +108,7 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   ShowLastLine(host);
 
   st.PageCacheFile = DownloadToCache(ctx, URL);
-  if (!ReadPageText(ctx, st.PageText)) return false;
+  if (!ReadPageText(ctx.FSO, st.PageCacheFile, st.PageText)) return false;
   st.PageText = NormalizePageText(st.PageText);
 
   host.AddLine("Extracting links from " + URL);
@@ -133,6 +124,7 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   host.SetLineText(extractionLine, "Links obtained, redundant links removed, now downloading...");
   ShowLastLine(host);
 
+  lists.FetchAhead.HintBeforePass(ctx, fileIndex, pageIndex, options);
   if (RunDownloadPass(ctx, fileIndex, pageIndex, URL, options)) return true;
 
   host.RemoveLine(extractionLine);
@@ -152,7 +144,7 @@ void DownloadSite(CrawlContext& ctx, std::string& SavePath, std::string& URL,
 
   long pageIndex = 0;
   long fileIndex = 0;
-  CrawlLists lists;
+  PageLoopState lists;
   bool stopped = false;
   do {
     if (CrawlPage(ctx, SavePath, URL, pageIndex, fileIndex, lists, options)) {

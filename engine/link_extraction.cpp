@@ -215,6 +215,25 @@ void AppendFileLink(CrawlContext& ctx, std::string link) {
   ctx.Host.LinkAppended(state.FileLinks.back());
 }
 
+// Calls `onLink` with every link of `text` that passes the tests, in page
+// order; returns where the text after the last value read begins.
+template <typename OnLink>
+std::size_t ForEachAcceptedLink(CrawlContext& ctx, std::string_view text, int NoDownload,
+                                int OnlyDownload, int LimitSize, std::int64_t SizeLimit,
+                                int NoGoUp, int FollowExternal, OnLink&& onLink) {
+  ValueScanner scanner(text);
+  std::string_view rawValue;
+  while (scanner.Next(rawValue)) {
+    const std::string_view value = TrimValue(rawValue);
+    const bool valueAccepted = PassesValueTests(ctx.Types, value, NoDownload, OnlyDownload);
+    const std::string link = MakeAbsolute(value, ctx.State);
+    if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal)) {
+      onLink(DecodeFolderPart(link));
+    }
+  }
+  return scanner.Cursor();
+}
+
 }  // namespace
 
 bool IsPageExtension(std::string_view link) {
@@ -228,17 +247,18 @@ bool HasDot(std::string_view text) { return text.find('.') != npos; }
 
 void ExtractLinks(CrawlContext& ctx, std::string& PageText, int NoDownload, int OnlyDownload,
                   int LimitSize, std::int64_t SizeLimit, int NoGoUp, int FollowExternal) {
-  ValueScanner scanner(PageText);
-  std::string_view rawValue;
-  while (scanner.Next(rawValue)) {
-    const std::string_view value = TrimValue(rawValue);
-    const bool valueAccepted = PassesValueTests(ctx.Types, value, NoDownload, OnlyDownload);
-    const std::string link = MakeAbsolute(value, ctx.State);
-    if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal)) {
-      AppendFileLink(ctx, DecodeFolderPart(link));
-    }
-  }
-  PageText.erase(0, scanner.Cursor());
+  const std::size_t cursor =
+      ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, LimitSize, SizeLimit, NoGoUp,
+                          FollowExternal, [&](std::string link) { AppendFileLink(ctx, std::move(link)); });
+  PageText.erase(0, cursor);
+}
+
+std::vector<std::string> PreviewLinks(CrawlContext& ctx, std::string_view PageText, int NoDownload,
+                                      int OnlyDownload, int NoGoUp, int FollowExternal) {
+  std::vector<std::string> links;
+  ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal,
+                      [&](std::string link) { links.push_back(std::move(link)); });
+  return links;
 }
 
 }  // namespace kestrelin

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/crawl_context.h"
 
@@ -22,5 +23,11 @@ bool HasDot(std::string_view text);
 // followed the last value read. Always returns normally.
 void ExtractLinks(CrawlContext& ctx, std::string& PageText, int NoDownload, int OnlyDownload,
                   int LimitSize, std::int64_t SizeLimit, int NoGoUp, int FollowExternal);
+
+// The links ExtractLinks would append for `PageText` with the size limit
+// off, in the same order, without appending them or touching the progress
+// log. Used to fetch the links of later pages ahead of their turn.
+std::vector<std::string> PreviewLinks(CrawlContext& ctx, std::string_view PageText, int NoDownload,
+                                      int OnlyDownload, int NoGoUp, int FollowExternal);
 
 }  // namespace kestrelin

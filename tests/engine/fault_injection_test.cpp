@@ -270,5 +270,74 @@ INSTANTIATE_TEST_SUITE_P(Robots, FaultInjectionTest,
                          ::testing::Values(Robots::Plain, Robots::TenMegabytes, Robots::Binary),
                          RobotsName);
 
+// What the user and the server see of one crawl.
+struct SeenCrawl {
+  std::string finalLog;
+  std::map<std::string, std::string> files;
+  std::multiset<std::string> requests;
+};
+
+// The same crawls with fetching ahead on and off: the log, the files and
+// the requests must not tell them apart.
+class FetchAheadCrawlTest : public FaultInjectionTest {
+ protected:
+  SeenCrawl Crawl(const std::string& name, long fetchesAhead, long stopAfterYields) {
+    server.ResetCounts();
+    fs::remove_all(SandboxPath("save"));
+    fs::remove(SandboxPath("program/fail.txt"));
+    CurlCacheSettings settings;
+    settings.CacheFolder = SandboxPath("inet-" + name);
+    settings.ConnectTimeoutSeconds = 2;
+    settings.StallTimeoutSeconds = 1;
+    settings.MaxFetchesAhead = fetchesAhead;
+    CurlInternetCache fetching(settings);
+    test::CrawlTestContext t(SandboxPath("program"), &fetching);
+    t.Host.KeepTrace = false;
+    long yields = 0;
+    t.Host.OnYield = [&] {
+      if (stopAfterYields > 0 && ++yields == stopAfterYields) t.State.StopDownload = kTrue;
+    };
+    CrawlOptions options;
+    options.RipPageOnly = 0;
+    options.NoGoUp = 0;
+    std::string savePath = SandboxPath("save");
+    std::string url = Url("/index.html");
+    DownloadSite(t.Ctx, savePath, url, options);
+
+    SeenCrawl seen{t.Host.FormatFinalLog(), {}, {}};
+    for (const auto& path : test::ListTree(savePath)) seen.files[path] = ReadFileAt("save/" + path);
+    for (const auto& request : server.Requests()) seen.requests.insert(request.Method + " " + request.Path);
+    return seen;
+  }
+};
+
+TEST_P(FetchAheadCrawlTest, TheLogTheFilesAndTheRequestsAreThoseOfOneAtATime) {
+  const SeenCrawl alone = Crawl("alone", 0, 0);
+  const SeenCrawl ahead = Crawl("ahead", 12, 0);
+  EXPECT_EQ(ahead.finalLog, alone.finalLog);
+  EXPECT_EQ(ahead.files, alone.files);
+  // Where a dropped connection came back, curl asks again on each other
+  // connection it keeps open, so that file's count follows the pool size.
+  const auto withoutDrops = [](std::multiset<std::string> requests) {
+    requests.erase("GET /faults/dropped.html");
+    return requests;
+  };
+  EXPECT_EQ(withoutDrops(ahead.requests), withoutDrops(alone.requests));
+  EXPECT_TRUE(ahead.requests.count("GET /faults/dropped.html"));
+  EXPECT_GT(alone.files.size(), 300u);
+
+  // A stop in the middle: what was fetched ahead but not reached shows
+  // nowhere, though the server may have been asked for it.
+  const SeenCrawl aloneStopped = Crawl("alone-stopped", 0, 600);
+  const SeenCrawl aheadStopped = Crawl("ahead-stopped", 12, 600);
+  EXPECT_NE(aloneStopped.finalLog.find("Downloading stopped at command"), std::string::npos);
+  EXPECT_EQ(aheadStopped.finalLog, aloneStopped.finalLog);
+  EXPECT_EQ(aheadStopped.files, aloneStopped.files);
+  EXPECT_LT(aloneStopped.files.size(), alone.files.size());
+  for (const auto& request : aloneStopped.requests) EXPECT_TRUE(aheadStopped.requests.count(request)) << request;
+}
+
+INSTANTIATE_TEST_SUITE_P(Plain, FetchAheadCrawlTest, ::testing::Values(Robots::Plain));
+
 }  // namespace
 }  // namespace kestrelin

@@ -29,14 +29,19 @@ class LinkExtractionTest : public test::SandboxedTest {
     crawl_->State.PageFolder = "http://example.com/d/";
   }
 
-  // Runs the scan on `page` and returns the links it appended.
+  // Runs the scan on `page` and returns the links it appended. Every case
+  // also checks that the preview finds the same links and appends none.
   Links Extract(std::string page, Options o = {}) {
     CrawlState& state = crawl_->State;
     state.FileLinks.clear();
     state.FileCount = 0;
+    const Links preview =
+        PreviewLinks(crawl_->Ctx, page, o.NoDownload, o.OnlyDownload, o.NoGoUp, o.FollowExternal);
+    EXPECT_EQ(state.FileCount, 0);
     ExtractLinks(crawl_->Ctx, page, o.NoDownload, o.OnlyDownload, 0, 0, o.NoGoUp,
                  o.FollowExternal);
     EXPECT_EQ(static_cast<std::size_t>(state.FileCount), state.FileLinks.size());
+    EXPECT_EQ(preview, state.FileLinks) << page;
     rest_ = page;
     return state.FileLinks;
   }

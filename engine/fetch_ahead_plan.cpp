@@ -1,0 +1,44 @@
+#include "engine/fetch_ahead_plan.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/link_extraction.h"
+#include "engine/page_text.h"
+#include "engine/url_helpers.h"
+
+namespace kestrelin {
+
+void FetchAheadPlan::HintBeforePass(CrawlContext& ctx, long fileIndex, long pageIndex,
+                                    const CrawlOptions& options) {
+  CrawlState& st = ctx.State;
+  if (fileIndex < st.FileCount) {
+    ctx.Cache.HintUpcoming(
+        std::vector<std::string>(st.FileLinks.begin() + fileIndex, st.FileLinks.begin() + st.FileCount));
+  }
+  if (options.RipPageOnly != 0 || options.LimitSize == 1) return;
+  const long last = std::min(st.PageCount, pageIndex + kPagesAhead);
+  for (long p = pageIndex + 1; p <= last; ++p) {
+    const std::string url = ToForwardSlashes(st.PageLinks[p]);
+    if (previewed_.insert(url).second) HintLinksOfPage(ctx, url, options);
+  }
+}
+
+// Every later page in PageLinks was downloaded by an earlier pass, so its
+// copy comes from the cache without a request. The page's folder is the
+// one link extraction resolves against; it is put back afterwards.
+void FetchAheadPlan::HintLinksOfPage(CrawlContext& ctx, const std::string& pageUrl,
+                                     const CrawlOptions& options) {
+  CrawlState& st = ctx.State;
+  if (!ReadPageText(ctx.FSO, ctx.Cache.DownloadToCacheFile(pageUrl), pageText_)) return;
+  pageText_ = NormalizePageText(pageText_);
+  std::string currentFolder = std::move(st.PageFolder);
+  st.PageFolder = UrlFolder(pageUrl);
+  std::vector<std::string> links = PreviewLinks(ctx, pageText_, options.NoDownload,
+                                                options.OnlyDownload, options.NoGoUp,
+                                                options.FollowExternal);
+  st.PageFolder = std::move(currentFolder);
+  if (!links.empty()) ctx.Cache.HintUpcoming(links);
+}
+
+}  // namespace kestrelin

@@ -1,0 +1,37 @@
+#pragma once
+// What the internet cache is told to fetch ahead before a download pass.
+//
+// A pass's own links come first, in order. Its page's links are only known
+// once the page is read, so on its own the cache could overlap transfers
+// within one pass only, and a site of many small pages would wait for one
+// round trip per page. The pages the crawl reads next are already in the
+// cache, though: their links are previewed with the same tests and hinted
+// after the pass's own, so their transfers overlap the pages before them.
+// Hints never change what a fetch returns, the crawl's lists or its log.
+#include <string>
+#include <unordered_set>
+
+#include "engine/crawl_context.h"
+#include "engine/crawl_options.h"
+
+namespace kestrelin {
+
+class FetchAheadPlan {
+ public:
+  // How many of the pages after the current one are previewed.
+  static constexpr long kPagesAhead = 8;
+
+  // Hints FileLinks from `fileIndex` to the end, then the links of the next
+  // pages that have not been previewed yet. No preview with the size limit
+  // on (its test asks the server) or when only the first page is taken.
+  void HintBeforePass(CrawlContext& ctx, long fileIndex, long pageIndex,
+                      const CrawlOptions& options);
+
+ private:
+  void HintLinksOfPage(CrawlContext& ctx, const std::string& pageUrl, const CrawlOptions& options);
+
+  std::unordered_set<std::string> previewed_;
+  std::string pageText_;  // reused between previews
+};
+
+}  // namespace kestrelin

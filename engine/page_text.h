@@ -1,0 +1,14 @@
+#pragma once
+// Reading a crawled page's local copy the way link extraction expects it.
+#include <string>
+
+#include "engine/file_service.h"
+
+namespace kestrelin {
+
+// `pageText` becomes the copy's lines, each trimmed of blanks, joined
+// without separators. False (and an empty text) when the copy is missing
+// or empty.
+bool ReadPageText(FileService& files, const std::string& cacheFile, std::string& pageText);
+
+}  // namespace kestrelin

@@ -1,0 +1,92 @@
+#include "engine/fetch_ahead_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/engine/crawl_test_context.h"
+#include "tests/support/sandbox.h"
+
+namespace kestrelin {
+namespace {
+
+using Links = std::vector<std::string>;
+
+// Answers from files in the sandbox and records every hint.
+class HintRecordingCache : public InternetCache {
+ public:
+  void BeginCrawl() override {}
+  std::string DownloadToCacheFile(const std::string& url) override {
+    const auto it = copies.find(url);
+    return it == copies.end() ? std::string() : it->second;
+  }
+  std::string ContentLengthHeader(const std::string&) override { return {}; }
+  void HintUpcoming(const std::vector<std::string>& urls) override { hints.push_back(urls); }
+
+  std::map<std::string, std::string> copies;
+  std::vector<Links> hints;
+};
+
+class FetchAheadPlanTest : public test::SandboxedTest {
+ protected:
+  void SetUp() override {
+    SandboxedTest::SetUp();
+    crawl_ = std::make_unique<test::CrawlTestContext>(SandboxPath("program"), &cache_);
+    CrawlState& st = crawl_->State;
+    st.SiteRoot = "http://h/";
+    st.PageFolder = "http://h/";
+    st.FileLinks = {"http://h/x.gif", "http://h/a/p1.html", "http://h/b/p2.html"};
+    st.FileCount = 3;
+    st.PageLinks = {"http://h/index.html", "http://h/a/p1.html", "http://h/b/p2.html"};
+    st.PageCount = 2;
+    Page("http://h/a/p1.html", "<img src=\"one.gif\">\r\n  <a href='../b/p2.html'>");
+    Page("http://h/b/p2.html", "<img src = /two.gif>");
+  }
+
+  void Page(const std::string& url, const std::string& text) {
+    const std::string file = "copies/" + std::to_string(cache_.copies.size());
+    WriteFileAt(file, text);
+    cache_.copies[url] = SandboxPath(file);
+  }
+
+  HintRecordingCache cache_;
+  std::unique_ptr<test::CrawlTestContext> crawl_;
+};
+
+TEST_F(FetchAheadPlanTest, ThePassComesFirstThenEachLaterPageOnce) {
+  CrawlOptions options;
+  options.RipPageOnly = 0;
+  options.NoGoUp = 0;
+  FetchAheadPlan plan;
+  plan.HintBeforePass(crawl_->Ctx, 0, 0, options);
+  const std::vector<Links> expected = {
+      {"http://h/x.gif", "http://h/a/p1.html", "http://h/b/p2.html"},
+      {"http://h/a/one.gif", "http://h/b/p2.html"},
+      {"http://h/two.gif"}};
+  EXPECT_EQ(cache_.hints, expected);
+  EXPECT_EQ(crawl_->State.PageFolder, "http://h/");
+  EXPECT_EQ(crawl_->State.FileCount, 3);
+  EXPECT_EQ(crawl_->Host.LineCount(), 0);
+
+  cache_.hints.clear();
+  plan.HintBeforePass(crawl_->Ctx, 3, 1, options);  // nothing new in the pass, pages seen
+  EXPECT_TRUE(cache_.hints.empty());
+}
+
+TEST_F(FetchAheadPlanTest, OnlyThePassWhenPagesAreNotCrawledOrSizesAreAsked) {
+  for (const auto& [ripPageOnly, limitSize] : {std::pair{1, 0}, std::pair{0, 1}}) {
+    CrawlOptions options;
+    options.RipPageOnly = ripPageOnly;
+    options.LimitSize = limitSize;
+    cache_.hints.clear();
+    FetchAheadPlan plan;
+    plan.HintBeforePass(crawl_->Ctx, 1, 0, options);
+    EXPECT_EQ(cache_.hints, (std::vector<Links>{{"http://h/a/p1.html", "http://h/b/p2.html"}}))
+        << ripPageOnly << limitSize;
+  }
+}
+
+}  // namespace
+}  // namespace kestrelin
