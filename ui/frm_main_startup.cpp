@@ -79,7 +79,10 @@ bool frmMain::LoadSettings() {
     const SettingValue& value = read.Values[n];
     switch (layout[n].Kind) {
       case SettingKind::Folder:
-        if (value.Text.empty() || !services_.FSO.FolderExists(value.Text) ||
+        // The system reads a path only up to a NUL byte, so a line holding
+        // one would restore a folder other than the one it names.
+        if (value.Text.empty() || value.Text.find('\0') != std::string::npos ||
+            !services_.FSO.FolderExists(value.Text) ||
             !Dir1_->SetPath(value.Text))
           Dir1_->SetPath(services_.DefaultFolder);
         break;

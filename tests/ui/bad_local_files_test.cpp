@@ -21,8 +21,9 @@ namespace kestrelin {
 namespace {
 namespace fs = std::filesystem;
 
-enum class Bad { Random, Truncated, Empty, Huge, Folder, ReadOnly };
-const char* const kBadNames[] = {"random", "truncated", "empty", "huge", "folder", "read-only"};
+enum class Bad { Random, Truncated, Empty, Huge, Folder, ReadOnly, NulByte };
+const char* const kBadNames[] = {"random",    "truncated", "empty", "huge",
+                                 "folder",    "read-only", "NUL byte"};
 
 constexpr std::size_t kHugeBytes = 20u << 20;
 const char* const kOwnFiles[] = {"ksgrab.cfg", "igntypes.ini", "exctypes.ini", "cache"};
@@ -142,6 +143,12 @@ class BadLocalFilesTest : public test::MainWindowTest {
         fs::create_directories(fs::path(path) / "sub");
         test::WriteWholeFile(fs::path(path) / "sub" / "more.txt", "also the user's");
         break;
+      case Bad::NulByte: {  // after the folder's name, or inside a type
+        std::string text = good;
+        text.insert(name == "ksgrab.cfg" ? SandboxPath("dest").size() : 2, std::string(1, '\0'));
+        replaceByFile(text);
+        break;
+      }
       case Bad::ReadOnly:
         fs::permissions(path, fs::perms::owner_read | fs::perms::group_read |
                                   fs::perms::others_read);
@@ -182,12 +189,16 @@ TEST_F(BadLocalFilesTest, EachSpoiledFileGivesDefaultsOrAMessageAndLosesNoOtherF
       {"ksgrab.cfg", Bad::Huge, nullptr, nullptr, false, good},
       {"ksgrab.cfg", Bad::Folder, "ksgrab.cfg", "ksgrab.cfg", false, kUnchanged},
       {"ksgrab.cfg", Bad::ReadOnly, nullptr, nullptr, false, good},
+      // The system would read the folder's name only up to the NUL: no folder.
+      {"ksgrab.cfg", Bad::NulByte, nullptr, nullptr, false,
+       HomeFolder() + good.substr(good.find('\r'))},
       {"igntypes.ini", Bad::Random, nullptr, nullptr, false, kValidLines},
       {"igntypes.ini", Bad::Truncated, nullptr, nullptr, false, "gif\r\nz\r\n"},
       {"igntypes.ini", Bad::Empty, nullptr, nullptr, false, ""},
       {"igntypes.ini", Bad::Huge, nullptr, nullptr, false, kUnchanged},
       {"igntypes.ini", Bad::Folder, "igntypes.ini", "igntypes.ini", false, kUnchanged},
       {"igntypes.ini", Bad::ReadOnly, nullptr, nullptr, false, kUnchanged},
+      {"igntypes.ini", Bad::NulByte, nullptr, nullptr, false, "zip\r\n"},
       {"exctypes.ini", Bad::Random, nullptr, nullptr, false, kValidLines},
       {"exctypes.ini", Bad::Truncated, nullptr, nullptr, false, "png\r\ns\r\n"},
       {"exctypes.ini", Bad::Empty, nullptr, nullptr, false, ""},
