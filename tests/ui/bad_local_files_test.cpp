@@ -149,10 +149,14 @@ class BadLocalFilesTest : public test::MainWindowTest {
         replaceByFile(text);
         break;
       }
-      case Bad::ReadOnly:
+      case Bad::ReadOnly: {  // a folder keeps its x bits, so it can still be listed
+        const fs::perms x = cache ? fs::perms::owner_exec | fs::perms::group_exec |
+                                        fs::perms::others_exec
+                                  : fs::perms::none;
         fs::permissions(path, fs::perms::owner_read | fs::perms::group_read |
-                                  fs::perms::others_read);
+                                  fs::perms::others_read | x);
         break;
+      }
     }
   }
 
