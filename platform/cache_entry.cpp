@@ -15,6 +15,8 @@ constexpr std::string_view kFirstLine = "Kestrelin cache entry 1";
 constexpr std::string_view kUrlField = "URL: ";
 constexpr std::string_view kETagField = "ETag: ";
 constexpr std::string_view kDateField = "Last-Modified: ";
+// Entries written before copies could share their bytes have no stamp.
+constexpr std::string_view kStampField = "Body: ";
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
@@ -33,19 +35,30 @@ CacheEntry EntryFor(const std::string& folder, const std::string& url) {
   return {body, body + ".meta"};
 }
 
-std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std::string& url) {
+std::string BodyStamp(const std::string& bodyPath) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(bodyPath, ec);
+  if (ec) return {};
+  const auto time = std::filesystem::last_write_time(bodyPath, ec);
+  if (ec) return {};
+  return std::to_string(size) + " " + std::to_string(time.time_since_epoch().count());
+}
+
+std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std::string& url,
+                                      const std::string& bodyPath) {
   std::ifstream in(sidecarPath, std::ios::binary);
-  std::string first, recordedUrl;
+  std::string first, recordedUrl, stamp;
   Validators validators;
   if (!std::getline(in, first) || first != kFirstLine) return std::nullopt;
   if (!TakeField(in, kUrlField, recordedUrl) || recordedUrl != url) return std::nullopt;
   if (!TakeField(in, kETagField, validators.ETag)) return std::nullopt;
   if (!TakeField(in, kDateField, validators.LastModified)) return std::nullopt;
+  if (TakeField(in, kStampField, stamp) && stamp != BodyStamp(bodyPath)) return std::nullopt;
   return validators;
 }
 
 bool WriteSidecar(const std::string& sidecarPath, const std::string& url,
-                  const Validators& validators) {
+                  const Validators& validators, const std::string& bodyPath) {
   if (HasLineBreak(url) || HasLineBreak(validators.ETag) || HasLineBreak(validators.LastModified)) {
     return false;
   }
@@ -55,7 +68,8 @@ bool WriteSidecar(const std::string& sidecarPath, const std::string& url,
     out << kFirstLine << '\n'
         << kUrlField << url << '\n'
         << kETagField << validators.ETag << '\n'
-        << kDateField << validators.LastModified << '\n';
+        << kDateField << validators.LastModified << '\n'
+        << kStampField << BodyStamp(bodyPath) << '\n';
     out.close();
     if (!out) {
       std::remove(temporary.c_str());

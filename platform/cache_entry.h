@@ -25,14 +25,23 @@ struct CacheEntry {
 // the characters 0-9a-f, whatever the URL holds.
 CacheEntry EntryFor(const std::string& folder, const std::string& url);
 
-// The validators recorded for `url` in `sidecarPath`; none when the file is
-// missing, unreadable, malformed or written for another URL.
-std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std::string& url);
+// The size and modification time of a copy, as one text. A copy can share
+// its bytes with a file of a copied site (a hard link); when the user edits
+// that file, the stamp changes and the copy no longer stands for the
+// server's version. Empty when the file cannot be read.
+std::string BodyStamp(const std::string& bodyPath);
 
-// Records `validators` for `url`, replacing the file as a whole (written to a
-// temporary name first). Returns false when it could not be written; a URL
-// or value holding a line break is never recorded.
+// The validators recorded for `url` in `sidecarPath`; none when the file is
+// missing, unreadable, malformed, written for another URL, or when the copy
+// at `bodyPath` no longer has the stamp recorded with them.
+std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std::string& url,
+                                      const std::string& bodyPath);
+
+// Records `validators` for `url` with the stamp of the copy at `bodyPath`,
+// replacing the file as a whole (written to a temporary name first).
+// Returns false when it could not be written; a URL or value holding a
+// line break is never recorded.
 bool WriteSidecar(const std::string& sidecarPath, const std::string& url,
-                  const Validators& validators);
+                  const Validators& validators, const std::string& bodyPath);
 
 }  // namespace kestrelin

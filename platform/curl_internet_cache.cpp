@@ -232,7 +232,7 @@ struct CurlInternetCache::Impl {
       return false;
     }
     if (IsRegularFile(transfer.Entry.Body)) {
-      if (auto known = ReadSidecar(transfer.Entry.Sidecar, transfer.Url)) {
+      if (auto known = ReadSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Entry.Body)) {
         if (!known->ETag.empty()) {
           transfer.Conditions =
               curl_slist_append(transfer.Conditions, ("If-None-Match: " + known->ETag).c_str());
@@ -326,7 +326,8 @@ struct CurlInternetCache::Impl {
     if (ec) return {};
     transfer.TemporaryPath.clear();
     if (!transfer.Response.Version.Empty()) {
-      WriteSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Response.Version);
+      WriteSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Response.Version,
+                   transfer.Entry.Body);
     }
     return transfer.Entry.Body;
   }

@@ -71,14 +71,26 @@ bool RemoveReadOnly(const fs::path& path) {
   return !ec;
 }
 
+// rename(2) that also ends `from` when both names already lead to one file
+// (two hard links), where the system leaves both in place; one name given
+// twice stays as it is.
+void RenameOver(const fs::path& from, const fs::path& to, std::error_code& ec) {
+  fs::rename(from, to, ec);
+  if (ec) return;
+  std::error_code probe;
+  if (!fs::exists(fs::symlink_status(from, probe))) return;
+  if (fs::weakly_canonical(from, probe) == fs::weakly_canonical(to, probe)) return;
+  fs::remove(from, ec);
+}
+
 // Replaces `target` with `partial` in one rename, or removes `partial`.
 bool CommitPartial(const fs::path& partial, const fs::path& target) {
   std::error_code ec;
-  fs::rename(partial, target, ec);
+  RenameOver(partial, target, ec);
   if (ec) {
     RemoveReadOnly(target);
     fs::remove(target, ec);
-    fs::rename(partial, target, ec);
+    RenameOver(partial, target, ec);
   }
   if (ec) {
     std::error_code ignored;
@@ -88,11 +100,19 @@ bool CommitPartial(const fs::path& partial, const fs::path& target) {
   return true;
 }
 
+// Within one file system the copy is a second name for the same bytes (a
+// hard link), so nothing is written twice. That is safe because the
+// program never changes a copied file in place: WriteFile writes a new name
+// and renames it over the old one (only AppendFile writes in place, and
+// only to the program's own fail.txt). Across file systems the bytes are
+// copied.
 bool CopyRegularFile(const fs::path& source, const fs::path& target) {
   std::error_code ec;
   if (!fs::is_regular_file(source, ec)) return false;
   if (fs::is_directory(target, ec)) return false;
   const fs::path partial = PartialName(target);
+  fs::create_hard_link(source, partial, ec);
+  if (!ec) return CommitPartial(partial, target);
   fs::copy_file(source, partial, fs::copy_options::overwrite_existing, ec);
   if (ec) {
     std::error_code ignored;
@@ -106,7 +126,7 @@ bool MoveRegularFile(const fs::path& source, const fs::path& target) {
   std::error_code ec;
   if (!fs::is_regular_file(source, ec)) return false;
   if (fs::is_directory(target, ec)) return false;
-  fs::rename(source, target, ec);
+  RenameOver(source, target, ec);
   if (!ec) return true;
   // Across file systems (or over a read-only target) a rename cannot do it.
   if (!CopyRegularFile(source, target)) return false;

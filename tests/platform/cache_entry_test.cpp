@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
 
 #include "platform/ca_bundle.h"
@@ -51,24 +52,41 @@ class SidecarTest : public test::SandboxedTest {};
 
 TEST_F(SidecarTest, RecordsValidatorsForItsOwnUrlOnly) {
   const std::string path = SandboxPath("entry.meta");
+  const std::string body = SandboxPath("entry");
+  WriteFileAt("entry", "the copy");
   const Validators version{"\"abc-123\"", "Tue, 01 Dec 2026 10:00:00 GMT"};
-  ASSERT_TRUE(WriteSidecar(path, "http://h/a b.html", version));
-  const auto read = ReadSidecar(path, "http://h/a b.html");
+  ASSERT_TRUE(WriteSidecar(path, "http://h/a b.html", version, body));
+  const auto read = ReadSidecar(path, "http://h/a b.html", body);
   ASSERT_TRUE(read.has_value());
   EXPECT_EQ(read->ETag, version.ETag);
   EXPECT_EQ(read->LastModified, version.LastModified);
-  EXPECT_FALSE(ReadSidecar(path, "http://h/other.html").has_value());
-  EXPECT_FALSE(ReadSidecar(SandboxPath("missing.meta"), "http://h/a b.html").has_value());
-  EXPECT_EQ(test::ListTree(Sandbox()), std::vector<std::string>{"entry.meta"});  // no temporary left
+  EXPECT_FALSE(ReadSidecar(path, "http://h/other.html", body).has_value());
+  EXPECT_FALSE(ReadSidecar(SandboxPath("missing.meta"), "http://h/a b.html", body).has_value());
+  EXPECT_EQ(test::ListTree(Sandbox()), (std::vector<std::string>{"entry", "entry.meta"}));
 
-  ASSERT_TRUE(WriteSidecar(path, "http://h/a b.html", {"", "Wed, 02 Dec 2026 10:00:00 GMT"}));
-  EXPECT_EQ(ReadSidecar(path, "http://h/a b.html")->ETag, "");
+  ASSERT_TRUE(WriteSidecar(path, "http://h/a b.html", {"", "Wed, 02 Dec 2026 10:00:00 GMT"}, body));
+  EXPECT_EQ(ReadSidecar(path, "http://h/a b.html", body)->ETag, "");
 
   WriteFileAt("torn.meta", "Kestrelin cache entry 1\nURL: http://h/\nETag: \"x\"\n");
-  EXPECT_FALSE(ReadSidecar(SandboxPath("torn.meta"), "http://h/").has_value());
-  EXPECT_FALSE(WriteSidecar(SandboxPath("bad.meta"), "http://h/\nETag: forged", version));
-  EXPECT_FALSE(WriteSidecar(SandboxPath("bad.meta"), "http://h/", {"\"a\"\r\nx", ""}));
+  EXPECT_FALSE(ReadSidecar(SandboxPath("torn.meta"), "http://h/", body).has_value());
+  EXPECT_FALSE(WriteSidecar(SandboxPath("bad.meta"), "http://h/\nETag: forged", version, body));
+  EXPECT_FALSE(WriteSidecar(SandboxPath("bad.meta"), "http://h/", {"\"a\"\r\nx", ""}, body));
   EXPECT_FALSE(std::filesystem::exists(SandboxPath("bad.meta")));
+}
+
+TEST_F(SidecarTest, ACopyChangedInPlaceLosesItsValidators) {
+  const std::string path = SandboxPath("entry.meta");
+  const std::string body = SandboxPath("entry");
+  WriteFileAt("entry", "the copy");
+  ASSERT_TRUE(WriteSidecar(path, "http://h/", {"\"v1\"", ""}, body));
+  {
+    std::ofstream edit(body, std::ios::binary | std::ios::app);  // as an editor through a hard link
+    edit << " edited";
+  }
+  EXPECT_FALSE(ReadSidecar(path, "http://h/", body).has_value());
+  // An entry from before stamps were kept still stands.
+  WriteFileAt("old.meta", "Kestrelin cache entry 1\nURL: http://h/\nETag: \"v0\"\nLast-Modified: \n");
+  EXPECT_EQ(ReadSidecar(SandboxPath("old.meta"), "http://h/", body)->ETag, "\"v0\"");
 }
 
 TEST(RequestUrl, EncodesOnlyBytesThatCannotStandInARequestLine) {

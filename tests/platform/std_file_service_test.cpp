@@ -156,6 +156,27 @@ TEST_F(StdFileServiceTest, MoveFileReplacesAndLeavesNoSource) {
   EXPECT_FALSE(fso.MoveFile(P("a.txt"), P("d/b.txt")));
 }
 
+TEST_F(StdFileServiceTest, CopiesShareTheirBytesYetStayApartAndMovesKeepOneName) {
+  WriteFileAt("a", "bytes");
+  EXPECT_TRUE(fso.CopyFile(P("a"), P("b")));
+  EXPECT_EQ(fs::hard_link_count(P("a")), 2u);  // one file system: nothing written twice
+  EXPECT_TRUE(fso.CopyFile(P("a"), P("b")));   // onto a second name of itself
+  EXPECT_EQ(Tree(""), (Files{"a", "b"}));
+  EXPECT_TRUE(fso.WriteFile(P("a"), "new"));   // a write never reaches the other name
+  EXPECT_EQ(ReadFileAt("b"), "bytes");
+
+  EXPECT_TRUE(fso.CopyFile(P("b"), P("c")));
+  EXPECT_TRUE(fso.MoveFile(P("c"), P("b")));  // two names of one file: one stays
+  EXPECT_EQ(Tree(""), (Files{"a", "b"}));
+  EXPECT_EQ(ReadFileAt("b"), "bytes");
+  EXPECT_TRUE(fso.MoveFile(P("b"), P("b")));  // one name given twice stays
+  EXPECT_EQ(ReadFileAt("b"), "bytes");
+  WriteFileAt("d/b", "old");
+  EXPECT_TRUE(fso.CopyFile(P("b"), P("d/b")));
+  EXPECT_TRUE(fso.MoveFolder(P("d"), P("e")));
+  EXPECT_EQ(ReadFileAt("e/b"), "bytes");
+}
+
 TEST_F(StdFileServiceTest, DeleteFolderRemovesEverythingEvenReadOnly) {
   WriteFileAt("d/sub/f.txt", "x");
   fs::permissions(P("d/sub/f.txt"), fs::perms::owner_read);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 #include "tests/support/sandbox.h"
@@ -78,6 +79,25 @@ TEST_F(KestrelinCrawlTest, CrawlsASitePrintingTheFinalLogAndTheMessage) {
             std::string::npos)
       << result.Stdout;
   EXPECT_NE(ReadFileAt("program/fail.txt").find(gone), std::string::npos);
+}
+
+// A copied file shares its bytes with the internet cache's copy (one file
+// system); a user's edit of it in place must not pass for the server's
+// version at the next crawl, which would otherwise get "not modified".
+TEST_F(KestrelinCrawlTest, AFileTheUserEditedInPlaceIsFetchedAgainNextTime) {
+  WriteFileAt("site/d/index.html", "<img src=\"img/a.gif\">");
+  WriteFileAt("site/d/img/a.gif", "GIF89a");
+  server.ServeFolder(SandboxPath("site"));
+  const std::string arguments = "--URL=" + Quoted(server.BaseUrl() + "/d/index.html") + " " +
+                                CommonArguments();
+  ASSERT_EQ(Run(arguments).ExitCode, 0);
+  {
+    std::ofstream edit(SandboxPath("save/d/img/a.gif"), std::ios::binary | std::ios::app);
+    edit << " edited";
+  }
+  ASSERT_EQ(Run(arguments).ExitCode, 0);
+  EXPECT_EQ(ReadFileAt("save/d/img/a.gif"), "GIF89a");
+  EXPECT_EQ(ReadFileAt("site/d/img/a.gif"), "GIF89a");
 }
 
 TEST_F(KestrelinCrawlTest, TraceShowsEveryOperation) {
