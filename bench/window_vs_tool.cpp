@@ -307,8 +307,8 @@ int main(int argc, char** argv) {
       }
     std::fflush(stdout);
     // The run's folders stay until the end: on ext4 without a journal (as on
-    // this machine) new files are slow to create for about 30 s after many
-    // were deleted, which would fall on the next run's first side.
+    // this machine) creating files stays slow for about 30 s after many were
+    // deleted, which would fall on the next run's first side.
   }
   std::printf("median ratio window/tool: %.3f over %d run(s)\n", Median(ratios), runs);
   return allSame ? 0 : 1;
