@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/sha256.h"
@@ -36,12 +37,10 @@ CacheEntry EntryFor(const std::string& folder, const std::string& url) {
 }
 
 std::string BodyStamp(const std::string& bodyPath) {
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(bodyPath, ec);
-  if (ec) return {};
-  const auto time = std::filesystem::last_write_time(bodyPath, ec);
-  if (ec) return {};
-  return std::to_string(size) + " " + std::to_string(time.time_since_epoch().count());
+  struct stat info {};
+  if (::stat(bodyPath.c_str(), &info) != 0) return {};
+  return std::to_string(info.st_size) + " " + std::to_string(info.st_mtim.tv_sec) + "." +
+         std::to_string(info.st_mtim.tv_nsec);
 }
 
 std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std::string& url,

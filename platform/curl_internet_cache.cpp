@@ -231,6 +231,9 @@ struct CurlInternetCache::Impl {
       RemoveQuietly(transfer.TemporaryPath);
       return false;
     }
+    // curl hands over up to 16 KB at a time; a larger buffer writes most
+    // files in one or a few calls.
+    std::setvbuf(transfer.File, nullptr, _IOFBF, 1 << 16);
     if (IsRegularFile(transfer.Entry.Body)) {
       if (auto known = ReadSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Entry.Body)) {
         if (!known->ETag.empty()) {

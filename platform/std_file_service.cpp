@@ -5,7 +5,9 @@
 #include <iterator>
 #include <system_error>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -71,6 +73,29 @@ bool RemoveReadOnly(const fs::path& path) {
   return !ec;
 }
 
+bool IsRegularFileItself(const fs::path& path) {
+  std::error_code ec;
+  return fs::symlink_status(path, ec).type() == fs::file_type::regular;
+}
+
+// One system call for the common case of a free target name: a hard link
+// or a rename that never replaces anything. False (and no change) when the
+// name is taken or the call is not possible; the caller then takes the
+// general way.
+bool LinkToFreeName(const fs::path& source, const fs::path& target) {
+  return ::link(source.c_str(), target.c_str()) == 0;
+}
+
+bool RenameToFreeName(const fs::path& source, const fs::path& target) {
+#ifdef RENAME_NOREPLACE
+  return ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0;
+#else
+  (void)source;
+  (void)target;
+  return false;
+#endif
+}
+
 // rename(2) that also ends `from` when both names already lead to one file
 // (two hard links), where the system leaves both in place; one name given
 // twice stays as it is.
@@ -108,6 +133,7 @@ bool CommitPartial(const fs::path& partial, const fs::path& target) {
 // copied.
 bool CopyRegularFile(const fs::path& source, const fs::path& target) {
   std::error_code ec;
+  if (IsRegularFileItself(source) && LinkToFreeName(source, target)) return true;
   if (!fs::is_regular_file(source, ec)) return false;
   if (fs::is_directory(target, ec)) return false;
   const fs::path partial = PartialName(target);
@@ -124,6 +150,7 @@ bool CopyRegularFile(const fs::path& source, const fs::path& target) {
 
 bool MoveRegularFile(const fs::path& source, const fs::path& target) {
   std::error_code ec;
+  if (IsRegularFileItself(source) && RenameToFreeName(source, target)) return true;
   if (!fs::is_regular_file(source, ec)) return false;
   if (fs::is_directory(target, ec)) return false;
   RenameOver(source, target, ec);

@@ -144,6 +144,8 @@ StaticFileTypeLists ReadTypeLists(FileService& fso, const std::string& programDi
 }  // namespace
 
 int main(int argc, char** argv) {
+  // One write per progress line rather than one per piece of it.
+  std::setvbuf(stderr, nullptr, _IOLBF, 1 << 12);
   auto parsed = Parse(argc, argv);
   if (!parsed) {
     std::fputs(kUsage, stderr);
