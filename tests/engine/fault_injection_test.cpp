@@ -196,8 +196,8 @@ class FaultInjectionTest : public test::SandboxedTest,
 
   std::string Url(const std::string& path) const { return server.BaseUrl() + path; }
 
-  void CrawlAndCheck() {
-    test::CrawlTestContext t(SandboxPath("program"), cache.get());
+  // The whole site from /index.html into "save", with RipPageOnly and NoGoUp off.
+  void CrawlSite(test::CrawlTestContext& t) {
     t.Host.KeepTrace = false;
     CrawlOptions options;
     options.RipPageOnly = 0;
@@ -205,6 +205,12 @@ class FaultInjectionTest : public test::SandboxedTest,
     std::string savePath = SandboxPath("save");
     std::string url = Url("/index.html");
     DownloadSite(t.Ctx, savePath, url, options);
+  }
+
+  void CrawlAndCheck() {
+    test::CrawlTestContext t(SandboxPath("program"), cache.get());
+    CrawlSite(t);
+    const std::string savePath = SandboxPath("save");
 
     EXPECT_EQ(t.Host.CompletionMessage().rfind("Completed downloading.", 0), 0u);
     std::vector<std::string> redKeys;
@@ -292,20 +298,14 @@ class FetchAheadCrawlTest : public FaultInjectionTest {
     settings.MaxFetchesAhead = fetchesAhead;
     CurlInternetCache fetching(settings);
     test::CrawlTestContext t(SandboxPath("program"), &fetching);
-    t.Host.KeepTrace = false;
     long yields = 0;
     t.Host.OnYield = [&] {
       if (stopAfterYields > 0 && ++yields == stopAfterYields) t.State.StopDownload = kTrue;
     };
-    CrawlOptions options;
-    options.RipPageOnly = 0;
-    options.NoGoUp = 0;
-    std::string savePath = SandboxPath("save");
-    std::string url = Url("/index.html");
-    DownloadSite(t.Ctx, savePath, url, options);
+    CrawlSite(t);
 
     SeenCrawl seen{t.Host.FormatFinalLog(), {}, {}};
-    for (const auto& path : test::ListTree(savePath)) seen.files[path] = ReadFileAt("save/" + path);
+    for (const auto& path : test::ListTree(SandboxPath("save"))) seen.files[path] = ReadFileAt("save/" + path);
     for (const auto& request : server.Requests()) seen.requests.insert(request.Method + " " + request.Path);
     return seen;
   }
