@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
 #include <cstdio>
@@ -62,11 +63,19 @@ class ImmediateDialogs : public UserDialogs {
 // while installed, to tell what the window's time went into.
 class EventCounter : public QObject {
  public:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++Paints;
+  explicit EventCounter(QObject* bar) : bar_(bar) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      ++Paints;
+      if (watched == bar_) ++BarPaints;
+    }
     return false;
   }
   long Paints = 0;
+  long BarPaints = 0;
+
+ private:
+  QObject* bar_;
 };
 
 struct SideResult {
@@ -79,6 +88,7 @@ struct SideResult {
 struct WindowExtras {
   int Yields = 0;
   long Paints = 0;
+  long BarPaints = 0;
   long Wakeups = 0;
   long Lines = 0;
 };
@@ -179,7 +189,8 @@ bool RunWindow(const std::string& url, const fs::path& side, SideResult& out,
   auto* address = Child<QLineEdit>(*window, "txtURL");
   auto* folders = Child<FolderList>(*window, "Dir1");
   auto* download = Child<QPushButton>(*window, "cmdDownload");
-  if (!rip || !noGoUp || !address || !folders || !download) return false;
+  auto* bar = Child<QProgressBar>(*window, "pBar");
+  if (!rip || !noGoUp || !address || !folders || !download || !bar) return false;
   rip->setChecked(false);
   noGoUp->setChecked(false);
   address->setText(QString::fromStdString(url));
@@ -195,7 +206,7 @@ bool RunWindow(const std::string& url, const fs::path& side, SideResult& out,
   QCoreApplication::processEvents();
   dialogs.Messages.clear();
 
-  EventCounter counter;
+  EventCounter counter(bar);
   long wakeups = 0;
   QMetaObject::Connection awake = QObject::connect(
       QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, [&] { ++wakeups; });
@@ -211,10 +222,16 @@ bool RunWindow(const std::string& url, const fs::path& side, SideResult& out,
 
   extras.Yields = window->Yields();
   extras.Paints = counter.Paints;
+  extras.BarPaints = counter.BarPaints;
   extras.Wakeups = wakeups;
   extras.Lines = window->LineCount();
   if (window->Crawling()) {
     std::fprintf(stderr, "window_vs_tool: the window's crawl did not end\n");
+    return false;
+  }
+  if (!bar->updatesEnabled() || bar->value() != bar->maximum()) {
+    std::fprintf(stderr, "window_vs_tool: the bar ends at %d of %d%s\n", bar->value(),
+                 bar->maximum(), bar->updatesEnabled() ? "" : " with its painting held");
     return false;
   }
   for (const auto& m : dialogs.Messages)
@@ -269,9 +286,9 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
 
-  std::printf("%-4s %-6s %8s %8s %7s %8s %8s %8s %7s %7s %7s %6s\n", "run", "first", "tool_s",
-              "win_s", "ratio", "tool_cpu", "win_cpu", "files", "yields", "paints", "wakeups",
-              "lines");
+  std::printf("%-4s %-6s %8s %8s %7s %8s %8s %8s %7s %7s %7s %7s %6s\n", "run", "first",
+              "tool_s", "win_s", "ratio", "tool_cpu", "win_cpu", "files", "yields", "paints",
+              "barpnt", "wakeups", "lines");
   std::vector<double> ratios;
   bool allSame = true;
   for (int run = 1; run <= runs; ++run) {
@@ -290,10 +307,10 @@ int main(int argc, char** argv) {
     if (!ok) return 1;
     const double ratio = windowResult.Seconds / toolResult.Seconds;
     ratios.push_back(ratio);
-    std::printf("%-4d %-6s %8.2f %8.2f %7.3f %8.2f %8.2f %8ld %7d %7ld %7ld %6ld\n", run,
+    std::printf("%-4d %-6s %8.2f %8.2f %7.3f %8.2f %8.2f %8ld %7d %7ld %7ld %7ld %6ld\n", run,
                 toolFirst ? "tool" : "window", toolResult.Seconds, windowResult.Seconds, ratio,
                 toolResult.CpuSeconds, windowResult.CpuSeconds, windowResult.Files,
-                extras.Yields, extras.Paints, extras.Wakeups, extras.Lines);
+                extras.Yields, extras.Paints, extras.BarPaints, extras.Wakeups, extras.Lines);
     if (toolResult.Files != windowResult.Files) {
       std::printf("     file counts differ: tool %ld, window %ld\n", toolResult.Files,
                   windowResult.Files);
