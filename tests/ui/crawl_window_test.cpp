@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -105,6 +106,10 @@ TEST_F(CrawlWindowTest, DownloadCopiesTheSiteAndEndsWithTheDurationBox) {
   EXPECT_FALSE(window_->Crawling());
   EXPECT_EQ(window_->State().StopDownload, 0);
   EXPECT_GT(window_->Yields(), 0);
+  // The bar's painting, held during the crawl, is back on, showing the end.
+  auto* bar = Find<QProgressBar>("pBar");
+  EXPECT_TRUE(bar->updatesEnabled());
+  EXPECT_EQ(bar->value(), bar->maximum());
 
   // The failed file is a red line reading its failure record.
   const std::string record =
