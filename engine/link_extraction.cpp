@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <vector>
 
 #include "engine/relative_link.h"
@@ -21,7 +20,9 @@ constexpr std::array<std::string_view, 3> kTokens = {"href=", "src=", "value="};
 
 constexpr std::size_t npos = std::string_view::npos;
 
-char LowerByte(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+// ASCII letters only: the tokens compared against are ASCII, and no other
+// byte lowers to an ASCII letter in any locale the program runs under.
+char LowerByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // First position at or after `from` where `token` (lower case) occurs in
 // `text`, ignoring letter case; npos when it does not occur.
