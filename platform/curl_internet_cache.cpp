@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <deque>
@@ -218,11 +219,15 @@ struct CurlInternetCache::Impl {
   // Opens the temporary file and asks "changed since?" when an earlier
   // crawl left a copy with validators. False when no file can be written.
   bool PrepareFetch(Transfer& transfer) {
-    std::error_code ec;
-    fs::create_directories(settings.CacheFolder, ec);  // may have been removed meanwhile
     transfer.Entry = EntryFor(settings.CacheFolder, transfer.Url);
     std::string pattern = transfer.Entry.Body + ".XXXXXX.part";
-    const int fd = ::mkstemps(pattern.data(), 5);
+    int fd = ::mkstemps(pattern.data(), 5);
+    if (fd < 0 && errno == ENOENT) {  // the cache folder was removed meanwhile
+      std::error_code ec;
+      fs::create_directories(settings.CacheFolder, ec);
+      pattern = transfer.Entry.Body + ".XXXXXX.part";
+      fd = ::mkstemps(pattern.data(), 5);
+    }
     if (fd < 0) return false;
     transfer.TemporaryPath = pattern;
     transfer.File = ::fdopen(fd, "wb");

@@ -164,9 +164,10 @@ TEST_F(CurlCacheTest, ANewRunOfTheProgramRevalidatesFromTheSidecar) {
   EXPECT_EQ(requests[0].Headers.count("If-None-Match"), 0u);
   EXPECT_EQ(requests[1].Headers.count("If-None-Match"), 1u);
 
-  // A copy removed from the cache folder is fetched whole, without conditions.
-  std::filesystem::remove_all(SandboxPath("inet"));
+  // A copy removed with the whole cache folder, while the program runs, is
+  // fetched whole, without conditions, into a folder made anew.
   auto afterCleanup = MakeCache();
+  std::filesystem::remove_all(SandboxPath("inet"));
   const std::string again = afterCleanup->DownloadToCacheFile(Url("/page.html"));
   ASSERT_FALSE(again.empty());
   EXPECT_EQ(test::ReadWholeFile(again), "KEPT ACROSS RUNS");
