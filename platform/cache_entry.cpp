@@ -1,10 +1,15 @@
 #include "platform/cache_entry.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string_view>
 #include <sys/stat.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
 #include <unistd.h>
 
 #include "platform/sha256.h"
@@ -36,16 +41,32 @@ CacheEntry EntryFor(const std::string& folder, const std::string& url) {
   return {body, body + ".meta"};
 }
 
-std::string BodyStamp(const std::string& bodyPath) {
-  struct stat info {};
-  if (::stat(bodyPath.c_str(), &info) != 0) return {};
+namespace {
+
+std::string StampOf(const struct stat& info) {
   return std::to_string(info.st_size) + " " + std::to_string(info.st_mtim.tv_sec) + "." +
          std::to_string(info.st_mtim.tv_nsec);
 }
 
-std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std::string& url,
-                                      const std::string& bodyPath) {
-  std::ifstream in(sidecarPath, std::ios::binary);
+bool Recordable(const std::string& url, const Validators& validators) {
+  return !HasLineBreak(url) && !HasLineBreak(validators.ETag) &&
+         !HasLineBreak(validators.LastModified);
+}
+
+// The text of an entry, the same in a sidecar file and in an attribute.
+std::string EntryText(const std::string& url, const Validators& validators,
+                      const std::string& stamp) {
+  std::string text;
+  text.append(kFirstLine).append("\n");
+  text.append(kUrlField).append(url).append("\n");
+  text.append(kETagField).append(validators.ETag).append("\n");
+  text.append(kDateField).append(validators.LastModified).append("\n");
+  text.append(kStampField).append(stamp).append("\n");
+  return text;
+}
+
+std::optional<Validators> ParseEntry(std::istream& in, const std::string& url,
+                                     const std::string& bodyPath) {
   std::string first, recordedUrl, stamp;
   Validators validators;
   if (!std::getline(in, first) || first != kFirstLine) return std::nullopt;
@@ -56,19 +77,31 @@ std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std:
   return validators;
 }
 
+#ifdef __linux__
+constexpr const char* kAttributeName = "user.kestrelin.entry";
+#endif
+
+}  // namespace
+
+std::string BodyStamp(const std::string& bodyPath) {
+  struct stat info {};
+  if (::stat(bodyPath.c_str(), &info) != 0) return {};
+  return StampOf(info);
+}
+
+std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std::string& url,
+                                      const std::string& bodyPath) {
+  std::ifstream in(sidecarPath, std::ios::binary);
+  return ParseEntry(in, url, bodyPath);
+}
+
 bool WriteSidecar(const std::string& sidecarPath, const std::string& url,
                   const Validators& validators, const std::string& bodyPath) {
-  if (HasLineBreak(url) || HasLineBreak(validators.ETag) || HasLineBreak(validators.LastModified)) {
-    return false;
-  }
+  if (!Recordable(url, validators)) return false;
   const std::string temporary = sidecarPath + ".tmp" + std::to_string(::getpid());
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << kFirstLine << '\n'
-        << kUrlField << url << '\n'
-        << kETagField << validators.ETag << '\n'
-        << kDateField << validators.LastModified << '\n'
-        << kStampField << BodyStamp(bodyPath) << '\n';
+    out << EntryText(url, validators, BodyStamp(bodyPath));
     out.close();
     if (!out) {
       std::remove(temporary.c_str());
@@ -79,6 +112,41 @@ bool WriteSidecar(const std::string& sidecarPath, const std::string& url,
   std::filesystem::rename(temporary, sidecarPath, ec);
   if (ec) std::remove(temporary.c_str());
   return !ec;
+}
+
+bool AttachValidators(int fd, const std::string& url, const Validators& validators) {
+#ifdef __linux__
+  struct stat info {};
+  if (!Recordable(url, validators) || ::fstat(fd, &info) != 0) return false;
+  const std::string text = EntryText(url, validators, StampOf(info));
+  return ::fsetxattr(fd, kAttributeName, text.data(), text.size(), 0) == 0;
+#else
+  (void)fd;
+  (void)url;
+  (void)validators;
+  return false;
+#endif
+}
+
+std::optional<Validators> AttachedValidators(const std::string& bodyPath, const std::string& url) {
+#ifdef __linux__
+  std::string text(4096, '\0');
+  ssize_t size = ::getxattr(bodyPath.c_str(), kAttributeName, text.data(), text.size());
+  if (size < 0 && errno == ERANGE) {  // a long URL on a file system that holds it
+    size = ::getxattr(bodyPath.c_str(), kAttributeName, nullptr, 0);
+    if (size <= 0) return std::nullopt;
+    text.resize(static_cast<std::size_t>(size));
+    size = ::getxattr(bodyPath.c_str(), kAttributeName, text.data(), text.size());
+  }
+  if (size <= 0) return std::nullopt;
+  text.resize(static_cast<std::size_t>(size));
+  std::istringstream in(text);
+  return ParseEntry(in, url, bodyPath);
+#else
+  (void)bodyPath;
+  (void)url;
+  return std::nullopt;
+#endif
 }
 
 }  // namespace kestrelin

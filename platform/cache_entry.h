@@ -44,4 +44,14 @@ std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std:
 bool WriteSidecar(const std::string& sidecarPath, const std::string& url,
                   const Validators& validators, const std::string& bodyPath);
 
+// The same record kept on the copy itself, as an extended attribute of the
+// open file `fd` once its last byte is written: no file of its own to make.
+// False where the file system keeps no such attributes (or not on this
+// system); the caller then writes the sidecar.
+bool AttachValidators(int fd, const std::string& url, const Validators& validators);
+
+// The validators attached to the copy at `bodyPath` for `url`; none when
+// it has none, they were made for another URL, or the copy has changed.
+std::optional<Validators> AttachedValidators(const std::string& bodyPath, const std::string& url);
+
 }  // namespace kestrelin

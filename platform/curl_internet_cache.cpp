@@ -240,7 +240,9 @@ struct CurlInternetCache::Impl {
     // files in one or a few calls.
     std::setvbuf(transfer.File, nullptr, _IOFBF, 1 << 16);
     if (IsRegularFile(transfer.Entry.Body)) {
-      if (auto known = ReadSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Entry.Body)) {
+      auto known = AttachedValidators(transfer.Entry.Body, transfer.Url);
+      if (!known) known = ReadSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Entry.Body);
+      if (known) {
         if (!known->ETag.empty()) {
           transfer.Conditions =
               curl_slist_append(transfer.Conditions, ("If-None-Match: " + known->ETag).c_str());
@@ -319,7 +321,14 @@ struct CurlInternetCache::Impl {
   // The path of the complete copy, or empty on any failure; in every case
   // nothing but complete copies and their sidecars remain.
   std::string ConcludeFetch(Transfer& transfer) {
-    const bool written = std::fclose(transfer.File) == 0;
+    // The validators go onto the copy itself where the file system can
+    // keep them, after its last byte and before it takes its name.
+    const bool flushed = std::fflush(transfer.File) == 0;
+    const bool attached = flushed && DeliveredWholeBody(transfer) &&
+                          !transfer.Response.Version.Empty() &&
+                          AttachValidators(::fileno(transfer.File), transfer.Url,
+                                           transfer.Response.Version);
+    const bool written = std::fclose(transfer.File) == 0 && flushed;
     transfer.File = nullptr;
     if (transfer.Result == CURLE_OK && transfer.Status == 304 && transfer.Conditional &&
         IsRegularFile(transfer.Entry.Body)) {
@@ -333,7 +342,7 @@ struct CurlInternetCache::Impl {
     fs::rename(transfer.TemporaryPath, transfer.Entry.Body, ec);
     if (ec) return {};
     transfer.TemporaryPath.clear();
-    if (!transfer.Response.Version.Empty()) {
+    if (!attached && !transfer.Response.Version.Empty()) {
       WriteSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Response.Version,
                    transfer.Entry.Body);
     }

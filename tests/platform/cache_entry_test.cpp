@@ -2,7 +2,9 @@
 // response headers and the joined authority bundle.
 #include "platform/cache_entry.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <set>
@@ -87,6 +89,28 @@ TEST_F(SidecarTest, ACopyChangedInPlaceLosesItsValidators) {
   // An entry from before stamps were kept still stands.
   WriteFileAt("old.meta", "Kestrelin cache entry 1\nURL: http://h/\nETag: \"v0\"\nLast-Modified: \n");
   EXPECT_EQ(ReadSidecar(SandboxPath("old.meta"), "http://h/", body)->ETag, "\"v0\"");
+}
+
+TEST_F(SidecarTest, ValidatorsOnTheCopyItselfFollowTheSameRules) {
+  const std::string body = SandboxPath("entry");
+  WriteFileAt("entry", "the copy");
+  const Validators version{"\"v1\"", "Tue, 01 Dec 2026 10:00:00 GMT"};
+  const int fd = ::open(body.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  const bool attached = AttachValidators(fd, "http://h/", version);
+  EXPECT_FALSE(AttachValidators(fd, "http://h/\nETag: forged", version));
+  ::close(fd);
+  if (!attached) GTEST_SKIP() << "this file system keeps no extended attributes";
+  EXPECT_EQ(AttachedValidators(body, "http://h/")->ETag, version.ETag);
+  EXPECT_EQ(AttachedValidators(body, "http://h/")->LastModified, version.LastModified);
+  EXPECT_FALSE(AttachedValidators(body, "http://h/other").has_value());
+  EXPECT_EQ(test::ListTree(Sandbox()), std::vector<std::string>{"entry"});  // no file of their own
+  {
+    std::ofstream edit(body, std::ios::binary | std::ios::app);
+    edit << " edited";
+  }
+  EXPECT_FALSE(AttachedValidators(body, "http://h/").has_value());
+  EXPECT_FALSE(AttachedValidators(SandboxPath("missing"), "http://h/").has_value());
 }
 
 TEST(RequestUrl, EncodesOnlyBytesThatCannotStandInARequestLine) {
