@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -25,6 +26,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kUserAgent = "Kestrelin/" KESTRELIN_VERSION_TEXT;
+constexpr std::size_t kWriteBufferBytes = 1 << 16;
 
 bool IsFetchable(std::string_view url) {
   return url.starts_with("http://") || url.starts_with("https://");
@@ -67,7 +69,8 @@ struct Transfer {
   CacheEntry Entry;
   std::string TemporaryPath;
   std::FILE* File = nullptr;
-  curl_off_t DroppedBytes = 0;  // of an error answer's body
+  std::unique_ptr<char[]> Buffer;  // the file's, alive until it is closed
+  curl_off_t DroppedBytes = 0;     // of an error answer's body
   bool Conditional = false;
   // Size queries only.
   bool StoppedAtBody = false;
@@ -237,8 +240,10 @@ struct CurlInternetCache::Impl {
       return false;
     }
     // curl hands over up to 16 KB at a time; a larger buffer writes most
-    // files in one or a few calls.
-    std::setvbuf(transfer.File, nullptr, _IOFBF, 1 << 16);
+    // files in one or a few calls. (Without a buffer of its own, stdio
+    // would size one by the file system's block.)
+    transfer.Buffer = std::make_unique<char[]>(kWriteBufferBytes);
+    std::setvbuf(transfer.File, transfer.Buffer.get(), _IOFBF, kWriteBufferBytes);
     if (IsRegularFile(transfer.Entry.Body)) {
       auto known = AttachedValidators(transfer.Entry.Body, transfer.Url);
       if (!known) known = ReadSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Entry.Body);

@@ -1,5 +1,7 @@
 // kestrelin-crawl: one crawl without a window, for scripts, benchmarks and
 // black-box tests. See usage() for the interface.
+#include <unistd.h>
+
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -144,8 +146,9 @@ StaticFileTypeLists ReadTypeLists(FileService& fso, const std::string& programDi
 }  // namespace
 
 int main(int argc, char** argv) {
-  // One write per progress line rather than one per piece of it.
-  std::setvbuf(stderr, nullptr, _IOLBF, 1 << 12);
+  // Progress lines: one write each on a terminal, written in blocks when
+  // they go to a file or a pipe.
+  std::setvbuf(stderr, nullptr, ::isatty(2) ? _IOLBF : _IOFBF, 1 << 16);
   auto parsed = Parse(argc, argv);
   if (!parsed) {
     std::fputs(kUsage, stderr);
