@@ -19,13 +19,16 @@ void FetchAheadPlan::HintBeforePass(CrawlContext& ctx, long fileIndex, long page
   if (options.RipPageOnly != 0 || options.LimitSize == 1) return;
   const long last = std::min(st.PageCount, pageIndex + kPagesAhead);
   for (long p = pageIndex + 1; p <= last; ++p) {
-    const std::string url = ToForwardSlashes(st.PageLinks[p]);
-    if (previewed_.insert(url).second) HintLinksOfPage(ctx, url, options);
+    // A page spelt with "\" was downloaded under that spelling but is read
+    // under another one: its copy is not at hand, so it is not previewed.
+    const std::string& link = st.PageLinks[p];
+    if (link.find('\\') != std::string::npos) continue;
+    if (previewed_.insert(link).second) HintLinksOfPage(ctx, link, options);
   }
 }
 
-// Every later page in PageLinks was downloaded by an earlier pass, so its
-// copy comes from the cache without a request. The page's folder is the
+// Every later page in PageLinks was downloaded by an earlier pass under
+// this spelling, so its copy comes from the cache without a request. The page's folder is the
 // one link extraction resolves against; it is put back afterwards.
 void FetchAheadPlan::HintLinksOfPage(CrawlContext& ctx, const std::string& pageUrl,
                                      const CrawlOptions& options) {

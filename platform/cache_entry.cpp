@@ -73,7 +73,8 @@ std::optional<Validators> ParseEntry(std::istream& in, const std::string& url,
   if (!TakeField(in, kUrlField, recordedUrl) || recordedUrl != url) return std::nullopt;
   if (!TakeField(in, kETagField, validators.ETag)) return std::nullopt;
   if (!TakeField(in, kDateField, validators.LastModified)) return std::nullopt;
-  if (TakeField(in, kStampField, stamp) && stamp != BodyStamp(bodyPath)) return std::nullopt;
+  validators.Stamped = TakeField(in, kStampField, stamp);
+  if (validators.Stamped && stamp != BodyStamp(bodyPath)) return std::nullopt;
   return validators;
 }
 

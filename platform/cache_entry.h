@@ -13,6 +13,9 @@ namespace kestrelin {
 struct Validators {
   std::string ETag;
   std::string LastModified;
+  // Read back from a record that holds the copy's stamp (records written
+  // before copies could share their bytes hold none).
+  bool Stamped = false;
   bool Empty() const { return ETag.empty() && LastModified.empty(); }
 };
 

@@ -72,6 +72,7 @@ struct Transfer {
   std::unique_ptr<char[]> Buffer;  // the file's, alive until it is closed
   curl_off_t DroppedBytes = 0;     // of an error answer's body
   bool Conditional = false;
+  Validators Known;  // what the conditions were made of
   // Size queries only.
   bool StoppedAtBody = false;
   // Set when curl reports the end.
@@ -248,6 +249,7 @@ struct CurlInternetCache::Impl {
       auto known = AttachedValidators(transfer.Entry.Body, transfer.Url);
       if (!known) known = ReadSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Entry.Body);
       if (known) {
+        transfer.Known = *known;
         if (!known->ETag.empty()) {
           transfer.Conditions =
               curl_slist_append(transfer.Conditions, ("If-None-Match: " + known->ETag).c_str());
@@ -337,7 +339,12 @@ struct CurlInternetCache::Impl {
     transfer.File = nullptr;
     if (transfer.Result == CURLE_OK && transfer.Status == 304 && transfer.Conditional &&
         IsRegularFile(transfer.Entry.Body)) {
-      return transfer.Entry.Body;  // unchanged since the earlier crawl
+      // Unchanged since the earlier crawl. A record an older version wrote
+      // gets the copy's stamp now, before the copy shares its bytes.
+      if (!transfer.Known.Stamped) {
+        WriteSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Known, transfer.Entry.Body);
+      }
+      return transfer.Entry.Body;
     }
     if (!written || !DeliveredWholeBody(transfer)) return {};
     // The old validators go first: a stale sidecar must never vouch for

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -102,10 +103,20 @@ bool RenameToFreeName(const fs::path& source, const fs::path& target) {
 void RenameOver(const fs::path& from, const fs::path& to, std::error_code& ec) {
   fs::rename(from, to, ec);
   if (ec) return;
+  struct stat info {};
+  if (::lstat(from.c_str(), &info) != 0) return;  // gone, as a rename leaves it
+  // One name only: both paths spell one entry (in another letter case, say).
+  if (info.st_nlink < 2) return;
   std::error_code probe;
-  if (!fs::exists(fs::symlink_status(from, probe))) return;
   if (fs::weakly_canonical(from, probe) == fs::weakly_canonical(to, probe)) return;
   fs::remove(from, ec);
+}
+
+// True for a regular file (not a link to one) with no other name: its
+// bytes may get a second name instead of being copied.
+bool HasOneName(const fs::path& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
 }
 
 // Replaces `target` with `partial` in one rename, or removes `partial`.
@@ -125,20 +136,26 @@ bool CommitPartial(const fs::path& partial, const fs::path& target) {
   return true;
 }
 
-// Within one file system the copy is a second name for the same bytes (a
-// hard link), so nothing is written twice. That is safe because the
-// program never changes a copied file in place: WriteFile writes a new name
-// and renames it over the old one (only AppendFile writes in place, and
-// only to the program's own fail.txt). Across file systems the bytes are
-// copied.
+// Within one file system, a copy of a file that has no other name is a
+// second name for the same bytes (a hard link), so nothing is written
+// twice; a file that already has a second name is copied byte for byte.
+// So the internet cache's copy shares its bytes with at most one copied
+// site's file (an edit of that file in place changes the copy's size or
+// time, which the cache notices), and two copied sites never share theirs.
+// The program itself never changes a copied file in place: WriteFile
+// writes a new name and renames it over the old one. Across file systems
+// the bytes are copied.
 bool CopyRegularFile(const fs::path& source, const fs::path& target) {
   std::error_code ec;
-  if (IsRegularFileItself(source) && LinkToFreeName(source, target)) return true;
+  const bool shareBytes = HasOneName(source);
+  if (shareBytes && LinkToFreeName(source, target)) return true;
   if (!fs::is_regular_file(source, ec)) return false;
   if (fs::is_directory(target, ec)) return false;
   const fs::path partial = PartialName(target);
-  fs::create_hard_link(source, partial, ec);
-  if (!ec) return CommitPartial(partial, target);
+  if (shareBytes) {
+    fs::create_hard_link(source, partial, ec);
+    if (!ec) return CommitPartial(partial, target);
+  }
   fs::copy_file(source, partial, fs::copy_options::overwrite_existing, ec);
   if (ec) {
     std::error_code ignored;

@@ -19,6 +19,7 @@ class HintRecordingCache : public InternetCache {
  public:
   void BeginCrawl() override {}
   std::string DownloadToCacheFile(const std::string& url) override {
+    asked.push_back(url);
     const auto it = copies.find(url);
     return it == copies.end() ? std::string() : it->second;
   }
@@ -27,6 +28,7 @@ class HintRecordingCache : public InternetCache {
 
   std::map<std::string, std::string> copies;
   std::vector<Links> hints;
+  Links asked;
 };
 
 class FetchAheadPlanTest : public test::SandboxedTest {
@@ -73,6 +75,15 @@ TEST_F(FetchAheadPlanTest, ThePassComesFirstThenEachLaterPageOnce) {
   cache_.hints.clear();
   plan.HintBeforePass(crawl_->Ctx, 3, 1, options);  // nothing new in the pass, pages seen
   EXPECT_TRUE(cache_.hints.empty());
+
+  // A page spelt with "\\" is read under another spelling than it was
+  // fetched with: previewing it would ask the server once more.
+  crawl_->State.PageLinks.push_back("http://h/c\\p3.html");
+  crawl_->State.PageCount = 3;
+  Page("http://h/c/p3.html", "<img src=\"three.gif\">");
+  plan.HintBeforePass(crawl_->Ctx, 3, 2, options);
+  EXPECT_TRUE(cache_.hints.empty());
+  EXPECT_EQ(cache_.asked, (Links{"http://h/a/p1.html", "http://h/b/p2.html"}));
 }
 
 TEST_F(FetchAheadPlanTest, OnlyThePassWhenPagesAreNotCrawledOrSizesAreAsked) {

@@ -2,6 +2,7 @@
 // crawl, revalidation across crawls and across runs of the program.
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/cache_entry.h"
 #include "tests/platform/curl_cache_fixture.h"
@@ -200,6 +201,17 @@ TEST_F(CurlCacheTest, AnOlderCacheRevalidatesFromItsSidecarFiles) {
   auto nextRun = MakeCache();
   EXPECT_EQ(nextRun->DownloadToCacheFile(url), copy);
   EXPECT_EQ(server.Requests().back().Headers.count("If-None-Match"), 1u);
+  nextRun.reset();
+
+  // The revalidated copy got its stamp before it could share its bytes: an
+  // edit in place (through a copied site's file) is noticed from now on.
+  {
+    std::ofstream edit(entry.Body, std::ios::binary | std::ios::app);
+    edit << " edited";
+  }
+  auto third = MakeCache();
+  EXPECT_EQ(test::ReadWholeFile(third->DownloadToCacheFile(url)), "from an older cache");
+  EXPECT_EQ(server.Requests().back().Headers.count("If-None-Match"), 0u);
 }
 
 TEST_F(CurlCacheTest, ADateAloneIsSentBackAsIfModifiedSince) {

@@ -156,23 +156,38 @@ TEST_F(StdFileServiceTest, MoveFileReplacesAndLeavesNoSource) {
   EXPECT_FALSE(fso.MoveFile(P("a.txt"), P("d/b.txt")));
 }
 
-TEST_F(StdFileServiceTest, CopiesShareTheirBytesYetStayApartAndMovesKeepOneName) {
+TEST_F(StdFileServiceTest, ACopySharesTheBytesOfAFileWithOneNameOnly) {
   WriteFileAt("a", "bytes");
   EXPECT_TRUE(fso.CopyFile(P("a"), P("b")));
   EXPECT_EQ(fs::hard_link_count(P("a")), 2u);  // one file system: nothing written twice
+  EXPECT_TRUE(fso.CopyFile(P("a"), P("c")));   // a has a second name now: real bytes
+  EXPECT_EQ(fs::hard_link_count(P("c")), 1u);
   EXPECT_TRUE(fso.CopyFile(P("a"), P("b")));   // onto a second name of itself
-  EXPECT_EQ(Tree(""), (Files{"a", "b"}));
-  EXPECT_TRUE(fso.WriteFile(P("a"), "new"));   // a write never reaches the other name
+  EXPECT_EQ(Tree(""), (Files{"a", "b", "c"}));
+  EXPECT_TRUE(fso.WriteFile(P("a"), "new"));   // a write never reaches the other names
   EXPECT_EQ(ReadFileAt("b"), "bytes");
+  EXPECT_EQ(ReadFileAt("c"), "bytes");
 
-  EXPECT_TRUE(fso.CopyFile(P("b"), P("c")));
-  EXPECT_TRUE(fso.MoveFile(P("c"), P("b")));  // two names of one file: one stays
-  EXPECT_EQ(Tree(""), (Files{"a", "b"}));
+  // A link to a file is copied as the file's bytes, never as the link.
+  fs::create_symlink("c", P("link"));
+  WriteFileAt("d/link", "taken");
+  EXPECT_TRUE(fso.CopyFile(P("link"), P("d/link")));
+  EXPECT_FALSE(fs::is_symlink(P("d/link")));
+  EXPECT_EQ(ReadFileAt("d/link"), "bytes");
+}
+
+TEST_F(StdFileServiceTest, MovingOntoASecondNameOfTheSameFileKeepsOneName) {
+  WriteFileAt("a", "bytes");
+  fs::create_hard_link(P("a"), P("b"));
+  EXPECT_TRUE(fso.MoveFile(P("a"), P("b")));
+  EXPECT_EQ(Tree(""), Files{"b"});
   EXPECT_EQ(ReadFileAt("b"), "bytes");
   EXPECT_TRUE(fso.MoveFile(P("b"), P("b")));  // one name given twice stays
+  EXPECT_TRUE(fso.MoveFile(P("b"), P("./b")));
   EXPECT_EQ(ReadFileAt("b"), "bytes");
   WriteFileAt("d/b", "old");
-  EXPECT_TRUE(fso.CopyFile(P("b"), P("d/b")));
+  fs::remove(P("d/b"));
+  fs::create_hard_link(P("b"), P("d/b"));
   EXPECT_TRUE(fso.MoveFolder(P("d"), P("e")));
   EXPECT_EQ(ReadFileAt("e/b"), "bytes");
 }
