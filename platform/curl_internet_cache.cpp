@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <stdlib.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,6 +28,13 @@ namespace {
 
 constexpr const char* kUserAgent = "Kestrelin/" KESTRELIN_VERSION_TEXT;
 constexpr std::size_t kWriteBufferBytes = 1 << 16;
+
+// What a file made with the usual 0666 gets under the process's umask.
+mode_t NewFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
 
 bool IsFetchable(std::string_view url) {
   return url.starts_with("http://") || url.starts_with("https://");
@@ -146,6 +154,7 @@ struct CurlInternetCache::Impl {
   std::vector<CURL*> idleHandles;
   // Seconds spent inside DriveUntilDone, the clock of the stall watch.
   double waited = 0;
+  mode_t newFileMode = NewFileMode();
 
   // URLs fetched successfully in this crawl, with their local copies.
   std::unordered_map<std::string, std::string> fetched;
@@ -233,6 +242,9 @@ struct CurlInternetCache::Impl {
       fd = ::mkstemps(pattern.data(), 5);
     }
     if (fd < 0) return false;
+    // mkstemps makes the file private (0600); the copy becomes a file of
+    // the user's site, which gets the permissions the user's files get.
+    ::fchmod(fd, newFileMode);
     transfer.TemporaryPath = pattern;
     transfer.File = ::fdopen(fd, "wb");
     if (!transfer.File) {

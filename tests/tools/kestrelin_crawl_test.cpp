@@ -1,6 +1,7 @@
 // kestrelin-crawl as a black box: its arguments, its output format and a
 // real crawl of a site on the local test server.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -71,6 +72,11 @@ TEST_F(KestrelinCrawlTest, CrawlsASitePrintingTheFinalLogAndTheMessage) {
   const RunResult result = Run("--URL=" + Quoted(page) + " " + CommonArguments());
   ASSERT_EQ(result.ExitCode, 0) << test::ReadWholeFile(SandboxPath("stderr.txt"));
   EXPECT_EQ(ReadFileAt("save/d/img/a.gif"), "GIF89a");
+  // The copied file has the permissions a new file of the user's gets.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  const auto perms = std::filesystem::status(SandboxPath("save/d/img/a.gif")).permissions();
+  EXPECT_EQ(static_cast<mode_t>(perms) & 0777, 0666 & ~mask);
   const std::string gone = server.BaseUrl() + "/d/gone.gif";
   // The failed file's line: red, keyed by the link and its page.
   EXPECT_NE(result.Stdout.find("R\t" + gone + " (" + page + ")\t"), std::string::npos)
