@@ -25,7 +25,7 @@ std::string FoldAfter(std::string_view text, std::string_view word, char filler)
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
-    if (c == filler && out.size() >= word.size() &&
+    if (c == filler && out.size() >= word.size() && out.back() == word.back() &&
         std::string_view(out).substr(out.size() - word.size()) == word) {
       continue;
     }

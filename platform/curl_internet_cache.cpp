@@ -255,7 +255,7 @@ struct CurlInternetCache::Impl {
     // curl hands over up to 16 KB at a time; a larger buffer writes most
     // files in one or a few calls. (Without a buffer of its own, stdio
     // would size one by the file system's block.)
-    transfer.Buffer = std::make_unique<char[]>(kWriteBufferBytes);
+    transfer.Buffer = std::make_unique_for_overwrite<char[]>(kWriteBufferBytes);
     std::setvbuf(transfer.File, transfer.Buffer.get(), _IOFBF, kWriteBufferBytes);
     if (IsRegularFile(transfer.Entry.Body)) {
       auto known = AttachedValidators(transfer.Entry.Body, transfer.Url);
