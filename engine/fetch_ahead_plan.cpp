@@ -16,7 +16,7 @@ void FetchAheadPlan::HintBeforePass(CrawlContext& ctx, long fileIndex, long page
     ctx.Cache.HintUpcoming(
         std::vector<std::string>(st.FileLinks.begin() + fileIndex, st.FileLinks.begin() + st.FileCount));
   }
-  if (options.RipPageOnly != 0 || options.LimitSize == 1) return;
+  if (options.RipPageOnly != 0) return;
   const long last = std::min(st.PageCount, pageIndex + kPagesAhead);
   for (long p = pageIndex + 1; p <= last; ++p) {
     // A page spelt with "\" was downloaded under that spelling but is read
@@ -27,9 +27,19 @@ void FetchAheadPlan::HintBeforePass(CrawlContext& ctx, long fileIndex, long page
   }
 }
 
+void FetchAheadPlan::HintSizesBeforeExtraction(CrawlContext& ctx, std::string_view pageText,
+                                               const CrawlOptions& options) {
+  if (options.LimitSize != 1) return;
+  const std::vector<std::string> links =
+      PreviewSizeQueries(ctx, pageText, options.NoDownload, options.OnlyDownload, options.NoGoUp,
+                         options.FollowExternal);
+  if (!links.empty()) ctx.Cache.HintSizeQueries(links);
+}
+
 // Every later page in PageLinks was downloaded by an earlier pass under
-// this spelling, so its copy comes from the cache without a request. The page's folder is the
-// one link extraction resolves against; it is put back afterwards.
+// this spelling, so its copy comes from the cache without a request. The
+// page's folder is the one link extraction resolves against; it is put
+// back afterwards.
 void FetchAheadPlan::HintLinksOfPage(CrawlContext& ctx, const std::string& pageUrl,
                                      const CrawlOptions& options) {
   CrawlState& st = ctx.State;
@@ -37,11 +47,21 @@ void FetchAheadPlan::HintLinksOfPage(CrawlContext& ctx, const std::string& pageU
   pageText_ = NormalizePageText(pageText_);
   std::string currentFolder = std::move(st.PageFolder);
   st.PageFolder = UrlFolder(pageUrl);
-  std::vector<std::string> links = PreviewLinks(ctx, pageText_, options.NoDownload,
-                                                options.OnlyDownload, options.NoGoUp,
-                                                options.FollowExternal);
+  // With the size limit on, which links are fetched depends on their sizes:
+  // only the size queries are hinted then.
+  const bool sized = options.LimitSize == 1;
+  std::vector<std::string> links =
+      sized ? PreviewSizeQueries(ctx, pageText_, options.NoDownload, options.OnlyDownload,
+                                 options.NoGoUp, options.FollowExternal)
+            : PreviewLinks(ctx, pageText_, options.NoDownload, options.OnlyDownload,
+                           options.NoGoUp, options.FollowExternal);
   st.PageFolder = std::move(currentFolder);
-  if (!links.empty()) ctx.Cache.HintUpcoming(links);
+  if (links.empty()) return;
+  if (sized) {
+    ctx.Cache.HintSizeQueries(links);
+  } else {
+    ctx.Cache.HintUpcoming(links);
+  }
 }
 
 }  // namespace kestrelin

@@ -9,6 +9,7 @@
 // after the pass's own, so their transfers overlap the pages before them.
 // Hints never change what a fetch returns, the crawl's lists or its log.
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 #include "engine/crawl_context.h"
@@ -22,10 +23,16 @@ class FetchAheadPlan {
   static constexpr long kPagesAhead = 8;
 
   // Hints FileLinks from `fileIndex` to the end, then the links of the next
-  // pages that have not been previewed yet. No preview with the size limit
-  // on (its test asks the server) or when only the first page is taken.
+  // pages that have not been previewed yet; with the size limit on, whose
+  // test asks the server, their size queries instead. No preview when only
+  // the first page is taken.
   void HintBeforePass(CrawlContext& ctx, long fileIndex, long pageIndex,
                       const CrawlOptions& options);
+
+  // With the size limit on, hints the size queries link extraction is about
+  // to make for `pageText` (normalized), so they run side by side.
+  void HintSizesBeforeExtraction(CrawlContext& ctx, std::string_view pageText,
+                                 const CrawlOptions& options);
 
  private:
   void HintLinksOfPage(CrawlContext& ctx, const std::string& pageUrl, const CrawlOptions& options);

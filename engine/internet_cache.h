@@ -30,7 +30,11 @@ class InternetCache {
   // Optional hints for fetching ahead: `urls` will be asked for in this
   // order. Results of DownloadToCacheFile must not change because of them.
   virtual void HintUpcoming(const std::vector<std::string>& /*urls*/) {}
-  // Drops every fetch started ahead that has not been asked for yet.
+  // The same for ContentLengthHeader: the sizes of `urls` will be asked
+  // for in this order. Results must not change because of them.
+  virtual void HintSizeQueries(const std::vector<std::string>& /*urls*/) {}
+  // Drops every fetch or size query started ahead that has not been asked
+  // for yet.
   virtual void CancelUpcoming() {}
 
   // `hook` is called now and then (at most every 50 ms) while a call above

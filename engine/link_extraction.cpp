@@ -216,8 +216,9 @@ void AppendFileLink(CrawlContext& ctx, std::string link) {
   ctx.Host.LinkAppended(state.FileLinks.back());
 }
 
-// Calls `onLink` with every link of `text` that passes the tests, in page
-// order; returns where the text after the last value read begins.
+// Calls `onLink` with every link of `text` that passes the tests (absolute,
+// not yet decoded), in page order; returns where the text after the last
+// value read begins.
 template <typename OnLink>
 std::size_t ForEachAcceptedLink(CrawlContext& ctx, std::string_view text, int NoDownload,
                                 int OnlyDownload, int LimitSize, std::int64_t SizeLimit,
@@ -229,7 +230,7 @@ std::size_t ForEachAcceptedLink(CrawlContext& ctx, std::string_view text, int No
     const bool valueAccepted = PassesValueTests(ctx.Types, value, NoDownload, OnlyDownload);
     const std::string link = MakeAbsolute(value, ctx.State);
     if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal)) {
-      onLink(DecodeFolderPart(link));
+      onLink(link);
     }
   }
   return scanner.Cursor();
@@ -250,7 +251,8 @@ void ExtractLinks(CrawlContext& ctx, std::string& PageText, int NoDownload, int 
                   int LimitSize, std::int64_t SizeLimit, int NoGoUp, int FollowExternal) {
   const std::size_t cursor =
       ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, LimitSize, SizeLimit, NoGoUp,
-                          FollowExternal, [&](std::string link) { AppendFileLink(ctx, std::move(link)); });
+                          FollowExternal,
+                          [&](const std::string& link) { AppendFileLink(ctx, DecodeFolderPart(link)); });
   PageText.erase(0, cursor);
 }
 
@@ -258,7 +260,18 @@ std::vector<std::string> PreviewLinks(CrawlContext& ctx, std::string_view PageTe
                                       int OnlyDownload, int NoGoUp, int FollowExternal) {
   std::vector<std::string> links;
   ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal,
-                      [&](std::string link) { links.push_back(std::move(link)); });
+                      [&](const std::string& link) { links.push_back(DecodeFolderPart(link)); });
+  return links;
+}
+
+std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, std::string_view PageText,
+                                            int NoDownload, int OnlyDownload, int NoGoUp,
+                                            int FollowExternal) {
+  std::vector<std::string> links;
+  ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal,
+                      [&](const std::string& link) {
+                        if (!IsPageExtension(link)) links.push_back(link);
+                      });
   return links;
 }
 

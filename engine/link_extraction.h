@@ -30,4 +30,11 @@ void ExtractLinks(CrawlContext& ctx, std::string& PageText, int NoDownload, int 
 std::vector<std::string> PreviewLinks(CrawlContext& ctx, std::string_view PageText, int NoDownload,
                                       int OnlyDownload, int NoGoUp, int FollowExternal);
 
+// The links whose size ExtractLinks will ask for with the size limit on, in
+// order (absolute, as asked; links without a dot are left out, though
+// their size is asked too), without asking or appending anything.
+std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, std::string_view PageText,
+                                            int NoDownload, int OnlyDownload, int NoGoUp,
+                                            int FollowExternal);
+
 }  // namespace kestrelin

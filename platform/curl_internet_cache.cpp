@@ -56,6 +56,13 @@ enum class Kind {
   SizeByGet,  // for servers that refuse HEAD: stops at the first body byte
 };
 
+// How a size query ended: the "Content-length" text (empty when none), or
+// that the server refused HEAD and a GET must ask again.
+struct SizeAnswer {
+  std::string Length;
+  bool AskAgainWithGet = false;
+};
+
 // One request on the multi handle, from its start to its conclusion.
 struct Transfer {
   // Stall watch: seconds of the cache's own waiting (see Impl::waited) at
@@ -164,6 +171,13 @@ struct CurlInternetCache::Impl {
   std::unordered_map<std::string, std::unique_ptr<Transfer>> running;
   std::unordered_map<std::string, std::string> finishedAhead;
   std::unordered_set<std::string> askedSinceHint;
+  // Size queries ahead, the same way: hinted, running, answered.
+  std::deque<std::string> upcomingSizes;
+  std::unordered_map<std::string, std::unique_ptr<Transfer>> runningSizes;
+  std::unordered_map<std::string, SizeAnswer> sizesAhead;
+  // Sizes asked in this crawl: a file measured once is fetched right after
+  // (and measured from its copy) or left out, asked again on its own.
+  std::unordered_set<std::string> sizesAsked;
 
   explicit Impl(CurlCacheSettings s) : settings(std::move(s)) {
     curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -389,13 +403,20 @@ struct CurlInternetCache::Impl {
       transfer->Done = true;
       if (!transfer->Ahead) continue;
       const std::string url = transfer->Url;
-      std::string outcome = ConcludeFetch(*transfer);
       // curl's connect timeout runs on the wall clock, also while the crawl
-      // was busy elsewhere; such a failure is not kept, the URL is fetched
-      // again when asked for.
-      if (transfer->Result != CURLE_OPERATION_TIMEDOUT) finishedAhead[url] = std::move(outcome);
-      Release(*transfer, true);
-      running.erase(url);
+      // was busy elsewhere; such a failure is not kept, the URL is asked
+      // again when it is asked for.
+      const bool keep = transfer->Result != CURLE_OPERATION_TIMEDOUT;
+      if (transfer->What == Kind::Fetch) {
+        std::string outcome = ConcludeFetch(*transfer);
+        if (keep) finishedAhead[url] = std::move(outcome);
+        Release(*transfer, true);
+        running.erase(url);
+      } else {
+        Release(*transfer, true);
+        if (keep) sizesAhead[url] = ConcludeSize(*transfer);
+        runningSizes.erase(url);
+      }
       StartUpcoming();
     }
   }
@@ -430,8 +451,26 @@ struct CurlInternetCache::Impl {
 
   // Starts hinted URLs until MaxFetchesAhead run; skips those already
   // fetched, running or asked for.
+  bool RoomAhead() const {
+    return static_cast<long>(running.size() + runningSizes.size()) < settings.MaxFetchesAhead;
+  }
+
+  // Size queries go first: the page they belong to is being read now.
   void StartUpcoming() {
-    while (static_cast<long>(running.size()) < settings.MaxFetchesAhead && !upcoming.empty()) {
+    while (RoomAhead() && !upcomingSizes.empty()) {
+      std::string url = std::move(upcomingSizes.front());
+      upcomingSizes.pop_front();
+      if (!IsFetchable(url) || fetched.count(url) || runningSizes.count(url) ||
+          sizesAhead.count(url) || sizesAsked.count(url)) {
+        continue;
+      }
+      auto transfer = std::make_unique<Transfer>();
+      transfer->What = Kind::SizeByHead;
+      transfer->Url = url;
+      transfer->Ahead = true;
+      if (Start(*transfer)) runningSizes.emplace(std::move(url), std::move(transfer));
+    }
+    while (RoomAhead() && !upcoming.empty()) {
       std::string url = std::move(upcoming.front());
       upcoming.pop_front();
       if (!IsFetchable(url) || fetched.count(url) || running.count(url) ||
@@ -451,6 +490,11 @@ struct CurlInternetCache::Impl {
     upcoming.clear();
     finishedAhead.clear();
     askedSinceHint.clear();
+    for (auto& [url, transfer] : runningSizes) Release(*transfer, true);
+    runningSizes.clear();
+    upcomingSizes.clear();
+    sizesAhead.clear();
+    sizesAsked.clear();
   }
 
   // --- the service ----------------------------------------------------------
@@ -491,6 +535,22 @@ struct CurlInternetCache::Impl {
     return outcome;
   }
 
+  static SizeAnswer ConcludeSize(const Transfer& transfer) {
+    const bool answered = transfer.Result == CURLE_OK ||
+                          (transfer.StoppedAtBody && transfer.Result == CURLE_WRITE_ERROR);
+    // Servers that refuse HEAD, or fail it, get a GET that stops at the body.
+    if (transfer.What == Kind::SizeByHead &&
+        (!answered || transfer.Status == 405 || transfer.Status == 501)) {
+      return {{}, true};
+    }
+    if (!answered || transfer.Status >= 400) return {};
+    return {transfer.Response.ContentLength, false};
+  }
+
+  std::string Answered(const std::string& url, const SizeAnswer& answer) {
+    return answer.AskAgainWithGet ? AskSize(url, Kind::SizeByGet) : answer.Length;
+  }
+
   std::string AskSize(const std::string& url, Kind how) {
     Transfer transfer;
     transfer.What = how;
@@ -498,25 +558,40 @@ struct CurlInternetCache::Impl {
     if (!Start(transfer)) return {};
     DriveUntilDone(transfer);
     Release(transfer, true);
-    const bool answered = transfer.Result == CURLE_OK ||
-                          (transfer.StoppedAtBody && transfer.Result == CURLE_WRITE_ERROR);
-    // Servers that refuse HEAD, or fail it, get a GET that stops at the body.
-    if (how == Kind::SizeByHead &&
-        (!answered || transfer.Status == 405 || transfer.Status == 501)) {
-      return AskSize(url, Kind::SizeByGet);
-    }
-    if (!answered || transfer.Status >= 400) return {};
-    return transfer.Response.ContentLength;
+    return Answered(url, ConcludeSize(transfer));
   }
 
   std::string LengthHeader(const std::string& url) {
     if (!IsFetchable(url)) return {};
+    sizesAsked.insert(url);
     if (auto it = fetched.find(url); it != fetched.end()) {
       std::error_code ec;
       const auto size = fs::file_size(it->second, ec);
       if (!ec) return std::to_string(size);
     }
+    if (auto done = sizesAhead.find(url); done != sizesAhead.end()) {
+      const SizeAnswer answer = std::move(done->second);
+      sizesAhead.erase(done);
+      return Answered(url, answer);
+    }
+    if (auto it = runningSizes.find(url); it != runningSizes.end()) {
+      std::unique_ptr<Transfer> transfer = std::move(it->second);
+      runningSizes.erase(it);
+      transfer->Ahead = false;
+      DriveUntilDone(*transfer);
+      Release(*transfer, true);
+      return Answered(url, ConcludeSize(*transfer));
+    }
     return AskSize(url, Kind::SizeByHead);
+  }
+
+  void HintSizes(const std::vector<std::string>& urls) {
+    if (settings.MaxFetchesAhead <= 0 || !multi) return;
+    upcomingSizes.insert(upcomingSizes.end(), urls.begin(), urls.end());
+    StartUpcoming();
+    int active = 0;
+    curl_multi_perform(multi, &active);
+    CollectFinished();
   }
 
   void Hint(const std::vector<std::string>& urls) {
@@ -548,6 +623,10 @@ std::string CurlInternetCache::ContentLengthHeader(const std::string& url) {
 }
 
 void CurlInternetCache::HintUpcoming(const std::vector<std::string>& urls) { impl_->Hint(urls); }
+
+void CurlInternetCache::HintSizeQueries(const std::vector<std::string>& urls) {
+  impl_->HintSizes(urls);
+}
 
 void CurlInternetCache::CancelUpcoming() { impl_->CancelAhead(); }
 

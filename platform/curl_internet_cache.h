@@ -40,6 +40,7 @@ class CurlInternetCache : public InternetCache {
   // costs no request.
   std::string ContentLengthHeader(const std::string& url) override;
   void HintUpcoming(const std::vector<std::string>& urls) override;
+  void HintSizeQueries(const std::vector<std::string>& urls) override;
   // Aborts the hinted transfers still running and removes their temporary
   // files; copies already complete stay in the cache folder.
   void CancelUpcoming() override;

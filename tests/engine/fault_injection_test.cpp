@@ -197,11 +197,14 @@ class FaultInjectionTest : public test::SandboxedTest,
   std::string Url(const std::string& path) const { return server.BaseUrl() + path; }
 
   // The whole site from /index.html into "save", with RipPageOnly and NoGoUp off.
-  void CrawlSite(test::CrawlTestContext& t) {
+  // `sizeLimit` > 0 turns the size limit on at that many bytes.
+  void CrawlSite(test::CrawlTestContext& t, std::int64_t sizeLimit = 0) {
     t.Host.KeepTrace = false;
     CrawlOptions options;
     options.RipPageOnly = 0;
     options.NoGoUp = 0;
+    options.LimitSize = sizeLimit > 0 ? 1 : 0;
+    options.SizeLimit = sizeLimit;
     std::string savePath = SandboxPath("save");
     std::string url = Url("/index.html");
     DownloadSite(t.Ctx, savePath, url, options);
@@ -287,7 +290,8 @@ struct SeenCrawl {
 // the requests must not tell them apart.
 class FetchAheadCrawlTest : public FaultInjectionTest {
  protected:
-  SeenCrawl Crawl(const std::string& name, long fetchesAhead, long stopAfterYields) {
+  SeenCrawl Crawl(const std::string& name, long fetchesAhead, long stopAfterYields,
+                  std::int64_t sizeLimit = 0) {
     server.ResetCounts();
     fs::remove_all(SandboxPath("save"));
     fs::remove(SandboxPath("program/fail.txt"));
@@ -302,7 +306,7 @@ class FetchAheadCrawlTest : public FaultInjectionTest {
     t.Host.OnYield = [&] {
       if (stopAfterYields > 0 && ++yields == stopAfterYields) t.State.StopDownload = kTrue;
     };
-    CrawlSite(t);
+    CrawlSite(t, sizeLimit);
 
     SeenCrawl seen{t.Host.FormatFinalLog(), {}, {}};
     for (const auto& path : test::ListTree(SandboxPath("save"))) seen.files[path] = ReadFileAt("save/" + path);
@@ -335,6 +339,19 @@ TEST_P(FetchAheadCrawlTest, TheLogTheFilesAndTheRequestsAreThoseOfOneAtATime) {
   EXPECT_EQ(aheadStopped.files, aloneStopped.files);
   EXPECT_LT(aloneStopped.files.size(), alone.files.size());
   for (const auto& request : aloneStopped.requests) EXPECT_TRUE(aheadStopped.requests.count(request)) << request;
+
+  // With the size limit on, the size queries run ahead too; the faults'
+  // 20 KB bodies are over the limit, the site's small files under it.
+  const SeenCrawl aloneSized = Crawl("alone-sized", 0, 0, 10000);
+  const SeenCrawl aheadSized = Crawl("ahead-sized", 12, 0, 10000);
+  EXPECT_EQ(aheadSized.finalLog, aloneSized.finalLog);
+  EXPECT_EQ(aheadSized.files, aloneSized.files);
+  EXPECT_EQ(withoutDrops(aheadSized.requests), withoutDrops(aloneSized.requests));
+  const auto sizeQueries =
+      std::count_if(aloneSized.requests.begin(), aloneSized.requests.end(),
+                    [](const std::string& request) { return request.starts_with("HEAD "); });
+  EXPECT_GT(sizeQueries, 100);
+  EXPECT_LT(aloneSized.files.size(), alone.files.size());  // the limit did keep files out
 }
 
 INSTANTIATE_TEST_SUITE_P(Plain, FetchAheadCrawlTest, ::testing::Values(Robots::Plain));

@@ -25,9 +25,11 @@ class HintRecordingCache : public InternetCache {
   }
   std::string ContentLengthHeader(const std::string&) override { return {}; }
   void HintUpcoming(const std::vector<std::string>& urls) override { hints.push_back(urls); }
+  void HintSizeQueries(const std::vector<std::string>& urls) override { sizeHints.push_back(urls); }
 
   std::map<std::string, std::string> copies;
   std::vector<Links> hints;
+  std::vector<Links> sizeHints;
   Links asked;
 };
 
@@ -86,17 +88,39 @@ TEST_F(FetchAheadPlanTest, ThePassComesFirstThenEachLaterPageOnce) {
   EXPECT_EQ(cache_.asked, (Links{"http://h/a/p1.html", "http://h/b/p2.html"}));
 }
 
-TEST_F(FetchAheadPlanTest, OnlyThePassWhenPagesAreNotCrawledOrSizesAreAsked) {
-  for (const auto& [ripPageOnly, limitSize] : {std::pair{1, 0}, std::pair{0, 1}}) {
-    CrawlOptions options;
-    options.RipPageOnly = ripPageOnly;
-    options.LimitSize = limitSize;
-    cache_.hints.clear();
-    FetchAheadPlan plan;
-    plan.HintBeforePass(crawl_->Ctx, 1, 0, options);
-    EXPECT_EQ(cache_.hints, (std::vector<Links>{{"http://h/a/p1.html", "http://h/b/p2.html"}}))
-        << ripPageOnly << limitSize;
-  }
+TEST_F(FetchAheadPlanTest, OnlyThePassWithoutPagesAndOnlySizesAheadWithTheSizeLimit) {
+  CrawlOptions options;
+  cache_.hints.clear();
+  FetchAheadPlan plan;
+  plan.HintBeforePass(crawl_->Ctx, 1, 0, options);  // RipPageOnly: the first page only
+  EXPECT_EQ(cache_.hints, (std::vector<Links>{{"http://h/a/p1.html", "http://h/b/p2.html"}}));
+  EXPECT_TRUE(cache_.sizeHints.empty());
+
+  // With the size limit, which files are fetched depends on their sizes:
+  // the later pages' size queries are hinted, not their files.
+  options.RipPageOnly = 0;
+  options.NoGoUp = 0;
+  options.LimitSize = 1;
+  cache_.hints.clear();
+  FetchAheadPlan sized;
+  sized.HintBeforePass(crawl_->Ctx, 1, 0, options);
+  EXPECT_EQ(cache_.hints, (std::vector<Links>{{"http://h/a/p1.html", "http://h/b/p2.html"}}));
+  EXPECT_EQ(cache_.sizeHints, (std::vector<Links>{{"http://h/a/one.gif"}, {"http://h/two.gif"}}));
+}
+
+// The size queries are hinted as link extraction will ask them: files
+// only, not pages, with the folder part as written.
+TEST_F(FetchAheadPlanTest, SizeQueriesAreHintedOnlyWithTheSizeLimitOn) {
+  const std::string page = "<img src=\"a%20b/one.gif\"><a href=\"next.html\"><img src=\"two.gif\">";
+  CrawlOptions options;
+  FetchAheadPlan plan;
+  plan.HintSizesBeforeExtraction(crawl_->Ctx, page, options);
+  EXPECT_TRUE(cache_.sizeHints.empty());
+  options.LimitSize = 1;
+  plan.HintSizesBeforeExtraction(crawl_->Ctx, page, options);
+  EXPECT_EQ(cache_.sizeHints, (std::vector<Links>{{"http://h/a%20b/one.gif", "http://h/two.gif"}}));
+  EXPECT_EQ(crawl_->State.FileCount, 3);
+  EXPECT_TRUE(cache_.asked.empty());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Fetching ahead: hinted URLs run in parallel, yet every answer is the one
 // the URL alone would have given, and cancelled work leaves nothing behind.
 #include <map>
+#include <set>
 
 #include "tests/platform/curl_cache_fixture.h"
 
@@ -129,6 +130,47 @@ TEST_F(FetchAheadTest, ErrorAnswersAndQuietSpellsKeepTheConnectionsOpen) {
   }
   EXPECT_FALSE(cache->DownloadToCacheFile(Url("/ok3")).empty());
   EXPECT_LE(server.ConnectionCount(), 6);
+}
+
+TEST_F(FetchAheadTest, HintedSizeQueriesChangeNoAnswerAndNoRequestCount) {
+  std::vector<std::string> urls;
+  for (int i = 0; i < 8; ++i) {
+    const std::string path = "/sizes/f" + std::to_string(i) + ".bin";
+    DeclaredResponse response;
+    response.Body = std::string(100 + 37 * i, 'x');
+    response.DelayMs = 40;
+    if (i == 2) response.Status = 404;
+    if (i == 5) response.How = Delivery::Chunked;  // no length to tell
+    server.Declare(path, response);
+    if (i == 3) server.RefuseHead(path);  // answered by a GET instead
+    urls.push_back(Url(path));
+  }
+  urls.push_back(urls[1]);  // a repeat is asked twice, and so is the server
+  const auto askAll = [&](CurlInternetCache& asking) {
+    std::vector<std::string> sizes;
+    for (const std::string& url : urls) sizes.push_back(asking.ContentLengthHeader(url));
+    return sizes;
+  };
+  const auto requests = [&] {
+    std::multiset<std::string> seen;
+    for (const auto& request : server.Requests()) seen.insert(request.Method + " " + request.Path);
+    return seen;
+  };
+  const std::vector<std::string> alone = askAll(*cache);
+  const auto aloneRequests = requests();
+  EXPECT_EQ(alone[0], "100");
+  EXPECT_EQ(alone[2], "");
+  EXPECT_EQ(alone[3], "211");
+  EXPECT_EQ(server.MaxConcurrentRequests(), 1);
+
+  server.ResetCounts();
+  CurlCacheSettings settings = Settings();
+  settings.CacheFolder = SandboxPath("inet-ahead");
+  auto ahead = MakeCache(settings);
+  ahead->HintSizeQueries(urls);
+  EXPECT_EQ(askAll(*ahead), alone);
+  EXPECT_EQ(requests(), aloneRequests);
+  EXPECT_GT(server.MaxConcurrentRequests(), 1);
 }
 
 TEST_F(FetchAheadTest, CancelledHintsLeaveNoTemporaryFiles) {
