@@ -455,33 +455,32 @@ struct CurlInternetCache::Impl {
     return static_cast<long>(running.size() + runningSizes.size()) < settings.MaxFetchesAhead;
   }
 
+  // Starts the URLs of `queue` as transfers of `kind` into `into` while
+  // there is room, leaving out those `settled` says need no request.
+  template <typename Settled>
+  void StartFrom(std::deque<std::string>& queue, Kind kind,
+                 std::unordered_map<std::string, std::unique_ptr<Transfer>>& into,
+                 Settled&& settled) {
+    while (RoomAhead() && !queue.empty()) {
+      std::string url = std::move(queue.front());
+      queue.pop_front();
+      if (!IsFetchable(url) || fetched.count(url) || into.count(url) || settled(url)) continue;
+      auto transfer = std::make_unique<Transfer>();
+      transfer->What = kind;
+      transfer->Url = url;
+      transfer->Ahead = true;
+      if (Start(*transfer)) into.emplace(std::move(url), std::move(transfer));
+    }
+  }
+
   // Size queries go first: the page they belong to is being read now.
   void StartUpcoming() {
-    while (RoomAhead() && !upcomingSizes.empty()) {
-      std::string url = std::move(upcomingSizes.front());
-      upcomingSizes.pop_front();
-      if (!IsFetchable(url) || fetched.count(url) || runningSizes.count(url) ||
-          sizesAhead.count(url) || sizesAsked.count(url)) {
-        continue;
-      }
-      auto transfer = std::make_unique<Transfer>();
-      transfer->What = Kind::SizeByHead;
-      transfer->Url = url;
-      transfer->Ahead = true;
-      if (Start(*transfer)) runningSizes.emplace(std::move(url), std::move(transfer));
-    }
-    while (RoomAhead() && !upcoming.empty()) {
-      std::string url = std::move(upcoming.front());
-      upcoming.pop_front();
-      if (!IsFetchable(url) || fetched.count(url) || running.count(url) ||
-          finishedAhead.count(url) || askedSinceHint.count(url)) {
-        continue;
-      }
-      auto transfer = std::make_unique<Transfer>();
-      transfer->Url = url;
-      transfer->Ahead = true;
-      if (Start(*transfer)) running.emplace(std::move(url), std::move(transfer));
-    }
+    StartFrom(upcomingSizes, Kind::SizeByHead, runningSizes, [&](const std::string& url) {
+      return sizesAhead.count(url) || sizesAsked.count(url);
+    });
+    StartFrom(upcoming, Kind::Fetch, running, [&](const std::string& url) {
+      return finishedAhead.count(url) || askedSinceHint.count(url);
+    });
   }
 
   void CancelAhead() {
