@@ -115,7 +115,7 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   const long extractionLine = host.LineCount();
   ShowLastLine(host);
 
-  lists.FetchAhead.HintSizesBeforeExtraction(ctx, st.PageText, options);
+  lists.FetchAhead.HintSizesBeforeExtraction(ctx, URL, st.PageText, options);
   ExtractLinks(ctx, st.PageText, options.NoDownload, options.OnlyDownload, options.LimitSize,
                options.SizeLimit, options.NoGoUp, options.FollowExternal);
   lists.Files.RemoveRepeatsByCount(st.FileLinks, st.FileCount);

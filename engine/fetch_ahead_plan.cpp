@@ -27,9 +27,10 @@ void FetchAheadPlan::HintBeforePass(CrawlContext& ctx, long fileIndex, long page
   }
 }
 
-void FetchAheadPlan::HintSizesBeforeExtraction(CrawlContext& ctx, std::string_view pageText,
+void FetchAheadPlan::HintSizesBeforeExtraction(CrawlContext& ctx, const std::string& pageUrl,
+                                               std::string_view pageText,
                                                const CrawlOptions& options) {
-  if (options.LimitSize != 1) return;
+  if (options.LimitSize != 1 || previewed_.count(pageUrl)) return;
   const std::vector<std::string> links =
       PreviewSizeQueries(ctx, pageText, options.NoDownload, options.OnlyDownload, options.NoGoUp,
                          options.FollowExternal);

@@ -30,9 +30,10 @@ class FetchAheadPlan {
                       const CrawlOptions& options);
 
   // With the size limit on, hints the size queries link extraction is about
-  // to make for `pageText` (normalized), so they run side by side.
-  void HintSizesBeforeExtraction(CrawlContext& ctx, std::string_view pageText,
-                                 const CrawlOptions& options);
+  // to make for `pageText` (normalized) of `pageUrl`, so they run side by
+  // side; a page previewed earlier had its size queries hinted then.
+  void HintSizesBeforeExtraction(CrawlContext& ctx, const std::string& pageUrl,
+                                 std::string_view pageText, const CrawlOptions& options);
 
  private:
   void HintLinksOfPage(CrawlContext& ctx, const std::string& pageUrl, const CrawlOptions& options);

@@ -114,10 +114,10 @@ TEST_F(FetchAheadPlanTest, SizeQueriesAreHintedOnlyWithTheSizeLimitOn) {
   const std::string page = "<img src=\"a%20b/one.gif\"><a href=\"next.html\"><img src=\"two.gif\">";
   CrawlOptions options;
   FetchAheadPlan plan;
-  plan.HintSizesBeforeExtraction(crawl_->Ctx, page, options);
+  plan.HintSizesBeforeExtraction(crawl_->Ctx, "http://h/index.html", page, options);
   EXPECT_TRUE(cache_.sizeHints.empty());
   options.LimitSize = 1;
-  plan.HintSizesBeforeExtraction(crawl_->Ctx, page, options);
+  plan.HintSizesBeforeExtraction(crawl_->Ctx, "http://h/index.html", page, options);
   EXPECT_EQ(cache_.sizeHints, (std::vector<Links>{{"http://h/a%20b/one.gif", "http://h/two.gif"}}));
   EXPECT_EQ(crawl_->State.FileCount, 3);
   EXPECT_TRUE(cache_.asked.empty());
