@@ -150,4 +150,13 @@ std::optional<Validators> AttachedValidators(const std::string& bodyPath, const 
 #endif
 }
 
+bool HasAttachedRecord(const std::string& bodyPath) {
+#ifdef __linux__
+  return ::getxattr(bodyPath.c_str(), kAttributeName, nullptr, 0) >= 0;
+#else
+  (void)bodyPath;
+  return false;
+#endif
+}
+
 }  // namespace kestrelin

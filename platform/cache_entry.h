@@ -57,4 +57,7 @@ bool AttachValidators(int fd, const std::string& url, const Validators& validato
 // it has none, they were made for another URL, or the copy has changed.
 std::optional<Validators> AttachedValidators(const std::string& bodyPath, const std::string& url);
 
+// True when the copy at `bodyPath` carries a record at all, valid or not.
+bool HasAttachedRecord(const std::string& bodyPath);
+
 }  // namespace kestrelin

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <stdlib.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,13 +29,6 @@ namespace {
 
 constexpr const char* kUserAgent = "Kestrelin/" KESTRELIN_VERSION_TEXT;
 constexpr std::size_t kWriteBufferBytes = 1 << 16;
-
-// What a file made with the usual 0666 gets under the process's umask.
-mode_t NewFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
 
 bool IsFetchable(std::string_view url) {
   return url.starts_with("http://") || url.starts_with("https://");
@@ -87,6 +81,7 @@ struct Transfer {
   std::unique_ptr<char[]> Buffer;  // the file's, alive until it is closed
   curl_off_t DroppedBytes = 0;     // of an error answer's body
   bool Conditional = false;
+  bool BodyExisted = false;  // a copy from an earlier crawl was there at the start
   Validators Known;  // what the conditions were made of
   // Size queries only.
   bool StoppedAtBody = false;
@@ -161,7 +156,7 @@ struct CurlInternetCache::Impl {
   std::vector<CURL*> idleHandles;
   // Seconds spent inside DriveUntilDone, the clock of the stall watch.
   double waited = 0;
-  mode_t newFileMode = NewFileMode();
+  unsigned temporaryCounter = 0;  // names this process's temporary copies
 
   // URLs fetched successfully in this crawl, with their local copies.
   std::unordered_map<std::string, std::string> fetched;
@@ -243,23 +238,34 @@ struct CurlInternetCache::Impl {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
   }
 
+  // Creates a new file under a temporary name of this process beside the
+  // copy, with the permissions the user's files get (the copy becomes a
+  // file of the user's site). -1 with errno set when none can be made.
+  int OpenTemporary(Transfer& transfer) {
+    const std::string stem = transfer.Entry.Body + "." + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string name = stem + std::to_string(++temporaryCounter) + ".part";
+      const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) {
+        transfer.TemporaryPath = std::move(name);
+        return fd;
+      }
+      if (errno != EEXIST) return -1;
+    }
+    return -1;
+  }
+
   // Opens the temporary file and asks "changed since?" when an earlier
   // crawl left a copy with validators. False when no file can be written.
   bool PrepareFetch(Transfer& transfer) {
     transfer.Entry = EntryFor(settings.CacheFolder, transfer.Url);
-    std::string pattern = transfer.Entry.Body + ".XXXXXX.part";
-    int fd = ::mkstemps(pattern.data(), 5);
+    int fd = OpenTemporary(transfer);
     if (fd < 0 && errno == ENOENT) {  // the cache folder was removed meanwhile
       std::error_code ec;
       fs::create_directories(settings.CacheFolder, ec);
-      pattern = transfer.Entry.Body + ".XXXXXX.part";
-      fd = ::mkstemps(pattern.data(), 5);
+      fd = OpenTemporary(transfer);
     }
     if (fd < 0) return false;
-    // mkstemps makes the file private (0600); the copy becomes a file of
-    // the user's site, which gets the permissions the user's files get.
-    ::fchmod(fd, newFileMode);
-    transfer.TemporaryPath = pattern;
     transfer.File = ::fdopen(fd, "wb");
     if (!transfer.File) {
       ::close(fd);
@@ -271,9 +277,14 @@ struct CurlInternetCache::Impl {
     // would size one by the file system's block.)
     transfer.Buffer = std::make_unique_for_overwrite<char[]>(kWriteBufferBytes);
     std::setvbuf(transfer.File, transfer.Buffer.get(), _IOFBF, kWriteBufferBytes);
-    if (IsRegularFile(transfer.Entry.Body)) {
+    transfer.BodyExisted = IsRegularFile(transfer.Entry.Body);
+    if (transfer.BodyExisted) {
       auto known = AttachedValidators(transfer.Entry.Body, transfer.Url);
-      if (!known) known = ReadSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Entry.Body);
+      // A copy with a record of its own never falls back to a sidecar: a
+      // sidecar beside it is older than the record, even a stale record.
+      if (!known && !HasAttachedRecord(transfer.Entry.Body)) {
+        known = ReadSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Entry.Body);
+      }
       if (known) {
         transfer.Known = *known;
         if (!known->ETag.empty()) {
@@ -374,8 +385,10 @@ struct CurlInternetCache::Impl {
     }
     if (!written || !DeliveredWholeBody(transfer)) return {};
     // The old validators go first: a stale sidecar must never vouch for
-    // the new bytes, even if writing the new one fails.
-    RemoveQuietly(transfer.Entry.Sidecar);
+    // the new bytes, even if writing the new one fails. Where the old copy
+    // was missing and the new one carries its own record, no sidecar is
+    // ever read for it, so none is looked for.
+    if (transfer.BodyExisted || !attached) RemoveQuietly(transfer.Entry.Sidecar);
     std::error_code ec;
     fs::rename(transfer.TemporaryPath, transfer.Entry.Body, ec);
     if (ec) return {};

@@ -214,6 +214,32 @@ TEST_F(CurlCacheTest, AnOlderCacheRevalidatesFromItsSidecarFiles) {
   EXPECT_EQ(server.Requests().back().Headers.count("If-None-Match"), 0u);
 }
 
+// A sidecar beside a copy that carries its own record is older than that
+// record; once the record no longer matches the copy (edited in place),
+// the sidecar must not vouch for the edited bytes either.
+TEST_F(CurlCacheTest, ASidecarNeverVouchesForACopyWithAStaleRecordOfItsOwn) {
+  WriteFileAt("site/page.html", "server bytes");
+  server.ServeFolder(SandboxPath("site"));
+  const std::string url = Url("/page.html");
+  const std::string copy = cache->DownloadToCacheFile(url);
+  ASSERT_FALSE(copy.empty());
+  cache.reset();
+  const CacheEntry entry = EntryFor(SandboxPath("inet"), url);
+  const auto attached = AttachedValidators(entry.Body, url);
+  if (!attached) GTEST_SKIP() << "this file system keeps no extended attributes";
+  WriteFileAt("inet/" + std::filesystem::path(entry.Sidecar).filename().string(),
+              "Kestrelin cache entry 1\nURL: " + url + "\nETag: " + attached->ETag +
+                  "\nLast-Modified: " + attached->LastModified + "\n");
+  {
+    std::ofstream edit(entry.Body, std::ios::binary | std::ios::app);
+    edit << " edited";
+  }
+  auto nextRun = MakeCache();
+  EXPECT_EQ(test::ReadWholeFile(nextRun->DownloadToCacheFile(url)), "server bytes");
+  EXPECT_EQ(server.Requests().back().Headers.count("If-None-Match"), 0u);
+  EXPECT_FALSE(std::filesystem::exists(entry.Sidecar));
+}
+
 TEST_F(CurlCacheTest, ADateAloneIsSentBackAsIfModifiedSince) {
   DeclaredResponse dated;
   dated.Body = "dated page";
