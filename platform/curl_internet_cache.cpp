@@ -1,7 +1,6 @@
 #include "platform/curl_internet_cache.h"
 
 #include <curl/curl.h>
-#include <stdlib.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>

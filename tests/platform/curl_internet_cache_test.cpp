@@ -178,6 +178,24 @@ TEST_F(CurlCacheTest, ANewRunOfTheProgramRevalidatesFromTheSidecar) {
   EXPECT_EQ(server.Requests().back().Headers.count("If-None-Match"), 0u);
 }
 
+namespace {
+
+// A sidecar as versions before the copy's stamp wrote it: it vouches for
+// whatever copy lies beside it.
+void WriteUnstampedSidecar(const CacheEntry& entry, const std::string& url,
+                           const Validators& validators) {
+  std::ofstream(entry.Sidecar, std::ios::binary)
+      << "Kestrelin cache entry 1\nURL: " << url << "\nETag: " << validators.ETag
+      << "\nLast-Modified: " << validators.LastModified << "\n";
+}
+
+// What a user's edit of a copied site's file does to a copy sharing its bytes.
+void EditInPlace(const std::string& path) {
+  std::ofstream(path, std::ios::binary | std::ios::app) << " edited";
+}
+
+}  // namespace
+
 // A cache written before validators went onto the copies: the sidecar
 // still makes the next run ask "changed since?".
 TEST_F(CurlCacheTest, AnOlderCacheRevalidatesFromItsSidecarFiles) {
@@ -194,9 +212,7 @@ TEST_F(CurlCacheTest, AnOlderCacheRevalidatesFromItsSidecarFiles) {
     const std::string bytes = test::ReadWholeFile(entry.Body);
     std::filesystem::remove(entry.Body);
     WriteFileAt("inet/" + std::filesystem::path(entry.Body).filename().string(), bytes);
-    WriteFileAt("inet/" + std::filesystem::path(entry.Sidecar).filename().string(),
-                "Kestrelin cache entry 1\nURL: " + url + "\nETag: " + attached->ETag +
-                    "\nLast-Modified: " + attached->LastModified + "\n");
+    WriteUnstampedSidecar(entry, url, *attached);
   }
   auto nextRun = MakeCache();
   EXPECT_EQ(nextRun->DownloadToCacheFile(url), copy);
@@ -205,10 +221,7 @@ TEST_F(CurlCacheTest, AnOlderCacheRevalidatesFromItsSidecarFiles) {
 
   // The revalidated copy got its stamp before it could share its bytes: an
   // edit in place (through a copied site's file) is noticed from now on.
-  {
-    std::ofstream edit(entry.Body, std::ios::binary | std::ios::app);
-    edit << " edited";
-  }
+  EditInPlace(entry.Body);
   auto third = MakeCache();
   EXPECT_EQ(test::ReadWholeFile(third->DownloadToCacheFile(url)), "from an older cache");
   EXPECT_EQ(server.Requests().back().Headers.count("If-None-Match"), 0u);
@@ -227,13 +240,8 @@ TEST_F(CurlCacheTest, ASidecarNeverVouchesForACopyWithAStaleRecordOfItsOwn) {
   const CacheEntry entry = EntryFor(SandboxPath("inet"), url);
   const auto attached = AttachedValidators(entry.Body, url);
   if (!attached) GTEST_SKIP() << "this file system keeps no extended attributes";
-  WriteFileAt("inet/" + std::filesystem::path(entry.Sidecar).filename().string(),
-              "Kestrelin cache entry 1\nURL: " + url + "\nETag: " + attached->ETag +
-                  "\nLast-Modified: " + attached->LastModified + "\n");
-  {
-    std::ofstream edit(entry.Body, std::ios::binary | std::ios::app);
-    edit << " edited";
-  }
+  WriteUnstampedSidecar(entry, url, *attached);
+  EditInPlace(entry.Body);
   auto nextRun = MakeCache();
   EXPECT_EQ(test::ReadWholeFile(nextRun->DownloadToCacheFile(url)), "server bytes");
   EXPECT_EQ(server.Requests().back().Headers.count("If-None-Match"), 0u);
