@@ -1,6 +1,6 @@
 #include "engine/rebuild_file_structure.h"
 
-#include <set>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/paths.h"
@@ -32,21 +32,33 @@ std::string Joined(const std::string& folder, std::string_view name) {
   return CollapseSeparators(path);
 }
 
-// The folders still to be split, breadth-first, each taken once.
+std::string WithoutTrailingSeparators(std::string folder) {
+  while (folder.size() > 1 && EndsWithSeparator(folder)) folder.pop_back();
+  return folder;
+}
+
+// The folders still to be split, breadth-first, each taken once. It also
+// remembers which folders are known to exist, so thousands of files moving
+// into one folder cost one look at the disk, not one each.
 class FolderWalk {
  public:
   explicit FolderWalk(const std::string& root) { Add(root); }
   void Add(const std::string& folder) {
-    std::string key = folder;
-    while (key.size() > 1 && EndsWithSeparator(key)) key.pop_back();
-    if (seen_.insert(key).second) folders_.push_back(folder);
+    if (seen_.insert(WithoutTrailingSeparators(folder)).second) folders_.push_back(folder);
+  }
+  bool KnownToExist(const std::string& folder) const {
+    return existing_.count(WithoutTrailingSeparators(folder)) != 0;
+  }
+  void MarkExisting(const std::string& folder) {
+    existing_.insert(WithoutTrailingSeparators(folder));
   }
   std::size_t Size() const { return folders_.size(); }
   std::string At(std::size_t position) const { return folders_[position]; }
 
  private:
   std::vector<std::string> folders_;
-  std::set<std::string> seen_;
+  std::unordered_set<std::string> seen_;
+  std::unordered_set<std::string> existing_;
 };
 
 // Moves one flattened file a level down, or deletes it when its name ends
@@ -60,9 +72,12 @@ void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& f
     return;
   }
   const std::string newFolder = Joined(folder, SafeName(file.Name.substr(0, pos)));
-  if (!ctx.FSO.FolderExists(newFolder)) {
-    ctx.FSO.CreateFolder(newFolder);
-    walk.Add(newFolder);
+  if (!walk.KnownToExist(newFolder)) {
+    if (!ctx.FSO.FolderExists(newFolder)) {
+      ctx.FSO.CreateFolder(newFolder);
+      walk.Add(newFolder);
+    }
+    if (ctx.FSO.FolderExists(newFolder)) walk.MarkExisting(newFolder);
   }
   std::string rest = file.Name.substr(pos + kMarker.size());
   if (DecodeName == 1) rest = DecodeUrlText(rest);

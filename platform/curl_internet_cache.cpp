@@ -156,6 +156,7 @@ struct CurlInternetCache::Impl {
   // Seconds spent inside DriveUntilDone, the clock of the stall watch.
   double waited = 0;
   unsigned temporaryCounter = 0;  // names this process's temporary copies
+  const std::string processTag = "." + std::to_string(::getpid()) + "-";
 
   // URLs fetched successfully in this crawl, with their local copies.
   std::unordered_map<std::string, std::string> fetched;
@@ -241,7 +242,7 @@ struct CurlInternetCache::Impl {
   // copy, with the permissions the user's files get (the copy becomes a
   // file of the user's site). -1 with errno set when none can be made.
   int OpenTemporary(Transfer& transfer) {
-    const std::string stem = transfer.Entry.Body + "." + std::to_string(::getpid()) + "-";
+    const std::string stem = transfer.Entry.Body + processTag;
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string name = stem + std::to_string(++temporaryCounter) + ".part";
       const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

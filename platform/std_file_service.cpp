@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include <fcntl.h>
@@ -331,13 +330,40 @@ bool StdFileService::DeleteFolder(const std::string& path) {
   return !ec;
 }
 
+// Closes a descriptor when it goes out of scope.
+class OpenFile {
+ public:
+  explicit OpenFile(int fd) : fd_(fd) {}
+  ~OpenFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  int Fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// One open, one fstat and reads into a string sized from the start; the
+// file may still grow or shrink meanwhile, so reading goes on to the end.
 std::optional<std::string> StdFileService::ReadFile(const std::string& path) {
-  std::error_code ec;
-  if (!fs::is_regular_file(fs::path(path), ec)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
+  const OpenFile file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (file.Fd() < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(file.Fd(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  std::string bytes;
+  std::size_t used = 0;
+  bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
+  for (;;) {
+    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t got = ::read(file.Fd(), bytes.data() + used, bytes.size() - used);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return std::nullopt;
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
+  }
+  bytes.resize(used);
   return bytes;
 }
 
