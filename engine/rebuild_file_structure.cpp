@@ -73,11 +73,13 @@ void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& f
   }
   const std::string newFolder = Joined(folder, SafeName(file.Name.substr(0, pos)));
   if (!walk.KnownToExist(newFolder)) {
-    if (!ctx.FSO.FolderExists(newFolder)) {
+    bool exists = ctx.FSO.FolderExists(newFolder);
+    if (!exists) {
       ctx.FSO.CreateFolder(newFolder);
       walk.Add(newFolder);
+      exists = ctx.FSO.FolderExists(newFolder);
     }
-    if (ctx.FSO.FolderExists(newFolder)) walk.MarkExisting(newFolder);
+    if (exists) walk.MarkExisting(newFolder);
   }
   std::string rest = file.Name.substr(pos + kMarker.size());
   if (DecodeName == 1) rest = DecodeUrlText(rest);
