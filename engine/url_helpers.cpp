@@ -19,16 +19,26 @@ std::size_t AfterSchemeSeparator(std::string_view url) {
   return sep + 3;
 }
 
-// Removes every run of `filler` that follows `word`: the fixed point of
-// replacing word + filler by word.
-std::string FoldAfter(std::string_view text, std::string_view word, char filler) {
+bool EndsWithAttributeName(std::string_view text) {
+  if (text.empty()) return false;
+  switch (text.back()) {
+    case '=': return true;
+    case 'c': return text.ends_with("src");
+    case 'f': return text.ends_with("href");
+    case 'e': return text.ends_with("value");
+    default: return false;
+  }
+}
+
+// Removes every run of `filler` that follows "src", "href", "value" or "=".
+// One pass gives what removing the runs after each of them in turn gives:
+// a name stays where it is, so closing up a run never ends a new name just
+// before another run.
+std::string FoldAfterAttributeNames(std::string_view text, char filler) {
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
-    if (c == filler && out.size() >= word.size() && out.back() == word.back() &&
-        std::string_view(out).substr(out.size() - word.size()) == word) {
-      continue;
-    }
+    if (c == filler && EndsWithAttributeName(out)) continue;
     out += c;
   }
   return out;
@@ -54,19 +64,28 @@ std::string UrlSiteRoot(std::string_view url) {
 std::string ToForwardSlashes(std::string_view text) { return ReplaceAll(text, "\\", "/"); }
 
 std::string& NormalizeAttributes(std::string& pageText) {
-  pageText = FoldAfter(pageText, "src", '_');
-  pageText = FoldAfter(pageText, "href", '_');
-  pageText = FoldAfter(pageText, "value", '_');
-  pageText = FoldAfter(pageText, "=", '_');
+  pageText = FoldAfterAttributeNames(pageText, '_');
   return pageText;
 }
 
+// In one pass: apostrophes become quotes, underscores are set aside as
+// "-.,.-" and the blanks after attribute names are removed; the final
+// replacement brings the underscores back, with any "-.,.-" the page had,
+// as "_". With no underscore left, folding the blanks themselves is the same
+// as turning them into underscores, folding those and turning them back.
 std::string NormalizePageText(std::string_view pageText) {
-  std::string text = ReplaceAll(pageText, "'", "\"");
-  text = ReplaceAll(text, "_", "-.,.-");
-  text = ReplaceAll(text, " ", "_");
-  NormalizeAttributes(text);
-  text = ReplaceAll(text, "_", " ");
+  std::string text;
+  text.reserve(pageText.size() + pageText.size() / 8);
+  for (const char c : pageText) {
+    switch (c) {
+      case '\'': text += '"'; break;
+      case '_': text += "-.,.-"; break;
+      case ' ':
+        if (!EndsWithAttributeName(text)) text += ' ';
+        break;
+      default: text += c;
+    }
+  }
   return ReplaceAll(text, "-.,.-", "_");
 }
 
