@@ -15,16 +15,20 @@ using test::Names;
 
 class FetchAheadTest : public CurlCacheTest {
  protected:
-  // Declares `count` slow answers at prefix0, prefix1, ...; returns their URLs.
-  Names SlowFiles(const std::string& prefix, int count, int delayMs = 60) {
+  // Declares `make(i)` at prefix0, prefix1, ... up to `count`; returns their URLs.
+  Names DeclareEach(const std::string& prefix, int count,
+                    const std::function<DeclaredResponse(int)>& make) {
     Names urls;
     for (int i = 0; i < count; ++i) {
-      const std::string path = prefix + std::to_string(i);
-      const DeclaredResponse slow{.Body = "file " + std::to_string(i), .DelayMs = delayMs};
-      server.Declare(path, slow);
-      urls.push_back(Url(path));
+      server.Declare(prefix + std::to_string(i), make(i));
+      urls.push_back(Url(prefix + std::to_string(i)));
     }
     return urls;
+  }
+  Names SlowFiles(const std::string& prefix, int count) {
+    return DeclareEach(prefix, count, [](int i) {
+      return DeclaredResponse{.Body = "file " + std::to_string(i), .DelayMs = 60};
+    });
   }
   Names Answers(CurlInternetCache& asking, const Names& urls, bool sizes = false) {
     Names answers;
@@ -58,19 +62,16 @@ class FetchAheadTest : public CurlCacheTest {
 
 TEST_F(FetchAheadTest, HintsChangeNoResultAndNoRequestCount) {
   // Good files, missing files, bodies cut short and redirects, answering slowly.
-  Names urls;
-  for (int i = 0; i < 14; ++i) {
-    const std::string path = "/site/f" + std::to_string(i) + ".bin";
+  Names urls = DeclareEach("/site/f", 14, [](int i) {
     DeclaredResponse response{.Body = std::string(1000 + 997 * i, static_cast<char>('a' + i)),
                               .ContentType = "application/octet-stream", .DelayMs = 40};
     if (i % 5 == 1) response.Status = 404;
     if (i % 5 == 3) response.How = Delivery::ShortBody;
     if (i == 4) response.How = Delivery::BrokenChunked;
     if (i == 7) response.How = Delivery::Chunked;
-    server.Declare(path, response);
-    urls.push_back(Url(path));
-  }
-  server.Redirect("/site/moved.bin", "/site/f0.bin");
+    return response;
+  });
+  server.Redirect("/site/moved.bin", "/site/f0");
   urls.push_back(Url("/site/moved.bin"));
   urls.push_back("ftp://127.0.0.1/ignored.bin");
   const Names alone = SameWithHints(urls, false, [&](CurlInternetCache& ahead) {
@@ -87,16 +88,13 @@ TEST_F(FetchAheadTest, HintsChangeNoResultAndNoRequestCount) {
 }
 
 TEST_F(FetchAheadTest, HintedSizeQueriesChangeNoAnswerAndNoRequestCount) {
-  Names urls;
-  for (int i = 0; i < 8; ++i) {
-    const std::string path = "/sizes/f" + std::to_string(i) + ".bin";
+  Names urls = DeclareEach("/sizes/f", 8, [](int i) {
     DeclaredResponse response{.Body = std::string(100 + 37 * i, 'x'), .DelayMs = 40};
     if (i == 2) response.Status = 404;
     if (i == 5) response.How = Delivery::Chunked;  // no length to tell
-    server.Declare(path, response);
-    if (i == 3) server.RefuseHead(path);  // answered by a GET instead
-    urls.push_back(Url(path));
-  }
+    return response;
+  });
+  server.RefuseHead("/sizes/f3");  // answered by a GET instead
   urls.push_back(urls[1]);  // a repeat is asked twice, and so is the server
   const Names alone =
       SameWithHints(urls, true, [&](CurlInternetCache& ahead) { ahead.HintSizeQueries(urls); });
@@ -137,12 +135,10 @@ TEST_F(FetchAheadTest, ErrorAnswersAndQuietSpellsKeepTheConnectionsOpen) {
 }
 
 TEST_F(FetchAheadTest, CancelledHintsLeaveNoTemporaryFiles) {
-  Names urls;
-  for (int i = 0; i < 8; ++i) {
-    server.Declare("/stall" + std::to_string(i), {.Body = std::string(20000, 's'),
-                                                  .How = Delivery::Stall, .StallMs = 3000});
-    urls.push_back(Url("/stall" + std::to_string(i)));
-  }
+  const Names urls = DeclareEach("/stall", 8, [](int) {
+    return DeclaredResponse{.Body = std::string(20000, 's'), .How = Delivery::Stall,
+                            .StallMs = 3000};
+  });
   test::TestServer other;  // another host: its requests do not wait for a connection
   other.Declare("/quick.html", "quick");
   cache->HintUpcoming(urls);
