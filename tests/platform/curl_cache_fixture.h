@@ -3,9 +3,9 @@
 // the sandbox, with short timeouts so that failure cases end quickly.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -69,11 +69,7 @@ class CurlCacheTest : public SandboxedTest {
   Names StrayCacheFiles() const {
     Names stray;
     for (const std::string& name : CacheFiles()) {
-      const bool hexName = name.size() >= 32 &&
-                           std::all_of(name.begin(), name.begin() + 32, [](char c) {
-                             return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-                           });
-      if (!hexName || (name.size() != 32 && name.substr(32) != ".meta")) stray.push_back(name);
+      if (!std::regex_match(name, std::regex("[0-9a-f]{32}(\\.meta)?"))) stray.push_back(name);
     }
     return stray;
   }
