@@ -155,7 +155,7 @@ struct TestServer::Impl {
 
   void Answer(const httplib::Request& req, httplib::Response& res) {
     SeenRequest request{req.method, req.target.empty() ? req.path : req.target, {}};
-    for (const auto& [name, value] : req.headers) request.Headers.emplace(name, value);
+    request.Headers.insert(req.headers.begin(), req.headers.end());
     std::unique_lock lock(mutex);
     ++counts[req.path];
     seen.push_back(std::move(request));
