@@ -19,18 +19,14 @@ namespace kestrelin {
 namespace {
 
 TEST(Sha256Hex, MatchesTheStandardVectors) {
-  struct Case {
-    std::string input;
-    const char* digest;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
       {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
       {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",  // 56 bytes: two last blocks
        "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
       {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Sha256Hex(c.input), c.digest) << c.input.size();
+  for (const auto& [input, digest] : cases) EXPECT_EQ(Sha256Hex(input), digest) << input.size();
 }
 
 TEST(CacheEntry, NamesHaveAFixedLengthOfSafeCharactersInsideTheFolder) {
@@ -50,13 +46,22 @@ TEST(CacheEntry, NamesHaveAFixedLengthOfSafeCharactersInsideTheFolder) {
   EXPECT_EQ(names.size(), std::size(urls));
 }
 
-class SidecarTest : public test::SandboxedTest {};
+// A copy at `body` and a sidecar path beside it.
+class SidecarTest : public test::SandboxedTest {
+ protected:
+  void SetUp() override {
+    SandboxedTest::SetUp();
+    path = SandboxPath("entry.meta");
+    body = SandboxPath("entry");
+    WriteFileAt("entry", "the copy");
+  }
+  // As an editor writes through a hard link to the copy.
+  void EditInPlace() const { std::ofstream(body, std::ios::binary | std::ios::app) << " edited"; }
+  std::string path, body;
+  const Validators version{"\"abc-123\"", "Tue, 01 Dec 2026 10:00:00 GMT"};
+};
 
 TEST_F(SidecarTest, RecordsValidatorsForItsOwnUrlOnly) {
-  const std::string path = SandboxPath("entry.meta");
-  const std::string body = SandboxPath("entry");
-  WriteFileAt("entry", "the copy");
-  const Validators version{"\"abc-123\"", "Tue, 01 Dec 2026 10:00:00 GMT"};
   ASSERT_TRUE(WriteSidecar(path, "http://h/a b.html", version, body));
   const auto read = ReadSidecar(path, "http://h/a b.html", body);
   ASSERT_TRUE(read.has_value());
@@ -77,14 +82,8 @@ TEST_F(SidecarTest, RecordsValidatorsForItsOwnUrlOnly) {
 }
 
 TEST_F(SidecarTest, ACopyChangedInPlaceLosesItsValidators) {
-  const std::string path = SandboxPath("entry.meta");
-  const std::string body = SandboxPath("entry");
-  WriteFileAt("entry", "the copy");
   ASSERT_TRUE(WriteSidecar(path, "http://h/", {"\"v1\"", ""}, body));
-  {
-    std::ofstream edit(body, std::ios::binary | std::ios::app);  // as an editor through a hard link
-    edit << " edited";
-  }
+  EditInPlace();
   EXPECT_FALSE(ReadSidecar(path, "http://h/", body).has_value());
   // An entry from before stamps were kept still stands.
   WriteFileAt("old.meta", "Kestrelin cache entry 1\nURL: http://h/\nETag: \"v0\"\nLast-Modified: \n");
@@ -92,9 +91,6 @@ TEST_F(SidecarTest, ACopyChangedInPlaceLosesItsValidators) {
 }
 
 TEST_F(SidecarTest, ValidatorsOnTheCopyItselfFollowTheSameRules) {
-  const std::string body = SandboxPath("entry");
-  WriteFileAt("entry", "the copy");
-  const Validators version{"\"v1\"", "Tue, 01 Dec 2026 10:00:00 GMT"};
   const int fd = ::open(body.c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   const bool attached = AttachValidators(fd, "http://h/", version);
@@ -105,27 +101,20 @@ TEST_F(SidecarTest, ValidatorsOnTheCopyItselfFollowTheSameRules) {
   EXPECT_EQ(AttachedValidators(body, "http://h/")->LastModified, version.LastModified);
   EXPECT_FALSE(AttachedValidators(body, "http://h/other").has_value());
   EXPECT_EQ(test::ListTree(Sandbox()), std::vector<std::string>{"entry"});  // no file of their own
-  {
-    std::ofstream edit(body, std::ios::binary | std::ios::app);
-    edit << " edited";
-  }
+  EditInPlace();
   EXPECT_FALSE(AttachedValidators(body, "http://h/").has_value());
   EXPECT_FALSE(AttachedValidators(SandboxPath("missing"), "http://h/").has_value());
 }
 
 TEST(RequestUrl, EncodesOnlyBytesThatCannotStandInARequestLine) {
-  struct Case {
-    std::string url;
-    std::string sent;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"http://h/a b.html", "http://h/a%20b.html"},
       {"http://h/\xc3\xa9t\xe9.html", "http://h/%C3%A9t%E9.html"},
       {std::string("http://h/\x00\x1f\x7f", 12), "http://h/%00%1F%7F"},
       {"http://h/a%20b.html?q=1&r=~_-.!*'()", "http://h/a%20b.html?q=1&r=~_-.!*'()"},
       {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(RequestUrl(c.url), c.sent) << c.url;
+  for (const auto& [url, sent] : cases) EXPECT_EQ(RequestUrl(url), sent) << url;
 }
 
 TEST(ResponseHeaders, KeepsTheFinalResponsesFields) {

@@ -3,8 +3,9 @@
 // the sandbox, with short timeouts so that failure cases end quickly.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <filesystem>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@
 
 namespace kestrelin::test {
 
+using Names = std::vector<std::string>;
+
 class CurlCacheTest : public SandboxedTest {
  protected:
   void SetUp() override {
@@ -21,9 +24,9 @@ class CurlCacheTest : public SandboxedTest {
     cache = MakeCache();
   }
 
-  CurlCacheSettings Settings() const {
+  CurlCacheSettings Settings(const std::string& folder = "inet") const {
     CurlCacheSettings settings;
-    settings.CacheFolder = SandboxPath("inet");
+    settings.CacheFolder = SandboxPath(folder);
     settings.ConnectTimeoutSeconds = 2;
     settings.StallTimeoutSeconds = 1;
     return settings;
@@ -36,23 +39,42 @@ class CurlCacheTest : public SandboxedTest {
   }
 
   std::string Url(const std::string& path) const { return server.BaseUrl() + path; }
+  // The bytes of the copy `from` gives for `url`, "<none>" when it gives none.
+  static std::string Fetched(CurlInternetCache& from, const std::string& url) {
+    const std::string copy = from.DownloadToCacheFile(url);
+    return copy.empty() ? "<none>" : ReadWholeFile(copy);
+  }
+  std::string Fetched(const std::string& path) { return Fetched(*cache, Url(path)); }
+
+  // Serves `bytes` as /page.html from a folder, with ETag and Last-Modified.
+  std::string ServePage(const std::string& bytes) {
+    WriteFileAt("site/page.html", bytes);
+    server.ServeFolder(SandboxPath("site"));
+    return Url("/page.html");
+  }
+  // New bytes of the same size and time: the server's ETag stays the same.
+  void ChangePageKeepingItsETag(const std::string& bytes) {
+    const auto stamp = std::filesystem::last_write_time(SandboxPath("site/page.html"));
+    WriteFileAt("site/page.html", bytes);
+    std::filesystem::last_write_time(SandboxPath("site/page.html"), stamp);
+  }
+  size_t LastRequestHas(const std::string& header) const {
+    return server.Requests().back().Headers.count(header);
+  }
+
   // Everything in the cache folder, sidecars included.
-  std::vector<std::string> CacheFiles() const { return ListTree(SandboxPath("inet")); }
+  Names CacheFiles() const { return ListTree(SandboxPath("inet")); }
   // Files in the cache folder that are neither copies nor their sidecars
   // (names are 32 hex digits, sidecars add ".meta").
-  std::vector<std::string> StrayCacheFiles() const {
-    std::vector<std::string> stray;
+  Names StrayCacheFiles() const {
+    Names stray;
     for (const std::string& name : CacheFiles()) {
-      const bool hexName = name.size() >= 32 &&
-                           std::all_of(name.begin(), name.begin() + 32, [](char c) {
-                             return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-                           });
-      if (!hexName || (name.size() != 32 && name.substr(32) != ".meta")) stray.push_back(name);
+      if (!std::regex_match(name, std::regex("[0-9a-f]{32}(\\.meta)?"))) stray.push_back(name);
     }
     return stray;
   }
-  std::vector<std::string> MethodsSeen() const {
-    std::vector<std::string> methods;
+  Names MethodsSeen() const {
+    Names methods;
     for (const SeenRequest& request : server.Requests()) methods.push_back(request.Method);
     return methods;
   }

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/support/sandbox.h"
@@ -18,23 +19,43 @@ class StdFileServiceTest : public test::SandboxedTest {
  protected:
   std::string P(const std::string& relative) const { return SandboxPath(relative); }
   Files Tree(const std::string& relative) const { return test::ListTree(SandboxPath(relative)); }
+  // The sorted names (or paths) of a listing.
+  static Files Sorted(const std::vector<FolderEntry>& entries, bool paths = false) {
+    Files names;
+    for (const auto& entry : entries) names.push_back(paths ? entry.Path : entry.Name);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
   StdFileService fso;
 };
 
-TEST_F(StdFileServiceTest, FolderExistsAcceptsATrailingSeparatorAndRejectsFiles) {
+TEST_F(StdFileServiceTest, FoldersAndFilesAreFoundMadeAndDeleted) {
   WriteFileAt("d/f.txt", "x");
   EXPECT_TRUE(fso.FolderExists(P("d")));
   EXPECT_TRUE(fso.FolderExists(P("d") + "/"));
   EXPECT_FALSE(fso.FolderExists(P("d/f.txt")));
   EXPECT_FALSE(fso.FolderExists(P("missing")));
-}
 
-TEST_F(StdFileServiceTest, CreateFolderNeedsItsParentAndReportsAnExistingFolder) {
   EXPECT_TRUE(fso.CreateFolder(P("new")));
   EXPECT_TRUE(fs::is_directory(P("new")));
-  EXPECT_FALSE(fso.CreateFolder(P("new")));
+  EXPECT_FALSE(fso.CreateFolder(P("new")));  // an existing folder is reported
   EXPECT_FALSE(fso.CreateFolder(P("no/parent")));
   EXPECT_FALSE(fs::exists(P("no")));
+
+  WriteFileAt("d/sub/ro.txt", "x");  // even read-only files go with their folder
+  fs::permissions(P("d/sub/ro.txt"), fs::perms::owner_read);
+  EXPECT_TRUE(fso.DeleteFolder(P("d")));
+  EXPECT_FALSE(fs::exists(P("d")));
+  EXPECT_FALSE(fso.DeleteFolder(P("d")));
+
+  // DeleteFile forces read-only files and refuses folders.
+  WriteFileAt("ro.txt", "x");
+  fs::permissions(P("ro.txt"), fs::perms::owner_read);
+  EXPECT_TRUE(fso.DeleteFile(P("ro.txt")));
+  EXPECT_FALSE(fs::exists(P("ro.txt")));
+  EXPECT_FALSE(fso.DeleteFile(P("ro.txt")));
+  EXPECT_FALSE(fso.DeleteFile(P("new")));
+  EXPECT_TRUE(fs::is_directory(P("new")));
 }
 
 TEST_F(StdFileServiceTest, CopyFileReplacesAndCopiesIntoAFolderUnderItsOwnName) {
@@ -42,53 +63,32 @@ TEST_F(StdFileServiceTest, CopyFileReplacesAndCopiesIntoAFolderUnderItsOwnName) 
   WriteFileAt("dst/a.gif", "an older, longer content");
   EXPECT_TRUE(fso.CopyFile(P("src/a.gif"), P("dst/a.gif")));
   EXPECT_EQ(ReadFileAt("dst/a.gif"), "new bytes");
-
   fs::create_directories(P("into"));
   EXPECT_TRUE(fso.CopyFile(P("src/a.gif"), P("into") + "/"));
   EXPECT_EQ(ReadFileAt("into/a.gif"), "new bytes");
   EXPECT_EQ(ReadFileAt("src/a.gif"), "new bytes");
-  // No temporary name is left behind beside a copy.
-  EXPECT_EQ(Tree("dst"), Files{"a.gif"});
-}
+  EXPECT_EQ(Tree("dst"), Files{"a.gif"});  // no temporary name is left behind beside a copy
 
-TEST_F(StdFileServiceTest, FailedCopiesChangeNothing) {
-  WriteFileAt("dst/a.gif", "kept");
+  // Failed copies change nothing.
   fs::create_directories(P("dst/folder"));
   EXPECT_FALSE(fso.CopyFile(P("src/missing.gif"), P("dst/a.gif")));
-  EXPECT_EQ(ReadFileAt("dst/a.gif"), "kept");
-  WriteFileAt("src/b.gif", "b");
-  EXPECT_FALSE(fso.CopyFile(P("src/b.gif"), P("dst/folder")));  // a folder stands there
-  EXPECT_FALSE(fso.CopyFile(P("src/b.gif"), P("nowhere/b.gif")));
+  EXPECT_EQ(ReadFileAt("dst/a.gif"), "new bytes");
+  EXPECT_FALSE(fso.CopyFile(P("src/a.gif"), P("dst/folder")));  // a folder stands there
+  EXPECT_FALSE(fso.CopyFile(P("src/a.gif"), P("nowhere/a.gif")));
   EXPECT_EQ(Tree("dst"), Files{"a.gif"});
-}
-
-TEST_F(StdFileServiceTest, DeleteFileForcesReadOnlyFilesAndRefusesFolders) {
-  WriteFileAt("ro.txt", "x");
-  fs::permissions(P("ro.txt"), fs::perms::owner_read);
-  EXPECT_TRUE(fso.DeleteFile(P("ro.txt")));
-  EXPECT_FALSE(fs::exists(P("ro.txt")));
-  EXPECT_FALSE(fso.DeleteFile(P("ro.txt")));
-  fs::create_directories(P("folder"));
-  EXPECT_FALSE(fso.DeleteFile(P("folder")));
-  EXPECT_TRUE(fs::is_directory(P("folder")));
 }
 
 TEST_F(StdFileServiceTest, ListingsSeparateFilesFromFolders) {
   WriteFileAt("d/one.txt", "1");
   WriteFileAt("d/two%x%three.txt", "2");
   WriteFileAt("d/sub/deep.txt", "3");
-  auto files = fso.Files(P("d"));
-  auto folders = fso.SubFolders(P("d"));
+  const auto files = fso.Files(P("d"));
+  const auto folders = fso.SubFolders(P("d"));
   ASSERT_TRUE(files && folders);
-  Files names, paths;
-  for (const auto& f : *files) names.push_back(f.Name), paths.push_back(f.Path);
-  std::sort(names.begin(), names.end());
-  std::sort(paths.begin(), paths.end());
-  EXPECT_EQ(names, (Files{"one.txt", "two%x%three.txt"}));
-  EXPECT_EQ(paths, (Files{P("d/one.txt"), P("d/two%x%three.txt")}));
-  ASSERT_EQ(folders->size(), 1u);
-  EXPECT_EQ(folders->front().Name, "sub");
-  EXPECT_EQ(folders->front().Path, P("d/sub"));
+  EXPECT_EQ(Sorted(*files), (Files{"one.txt", "two%x%three.txt"}));
+  EXPECT_EQ(Sorted(*files, true), (Files{P("d/one.txt"), P("d/two%x%three.txt")}));
+  EXPECT_EQ(Sorted(*folders), Files{"sub"});
+  EXPECT_EQ(Sorted(*folders, true), Files{P("d/sub")});
   EXPECT_FALSE(fso.Files(P("missing")));
   EXPECT_FALSE(fso.SubFolders(P("d/one.txt")));
 }
@@ -101,53 +101,46 @@ TEST_F(StdFileServiceTest, ListingsRemoveCopiesKilledProcessesLeftHalfWritten) {
   ::waitpid(gone, nullptr, 0);
   const std::string dead = ".kestrelin-" + std::to_string(gone) + "-7.part";
   const std::string live = ".kestrelin-" + std::to_string(::getpid()) + "-7.part";
-  for (const std::string& name : {dead, live, std::string(".kestrelin-x-7.part"),
-                                  ".kestrelin-" + std::to_string(gone) + "-7.part.gif"}) {
-    WriteFileAt("d/" + name, "half");
-  }
+  Files kept{live, dead + ".gif", ".kestrelin-x-7.part"};
+  for (const std::string& name : kept) WriteFileAt("d/" + name, "half");
+  WriteFileAt("d/" + dead, "half");
   const auto files = fso.Files(P("d"));
   ASSERT_TRUE(files);
-  Files names;
-  for (const auto& f : *files) names.push_back(f.Name);
-  std::sort(names.begin(), names.end());
-  Files kept{live, dead + ".gif", ".kestrelin-x-7.part"};
   std::sort(kept.begin(), kept.end());
-  EXPECT_EQ(names, kept);
+  EXPECT_EQ(Sorted(*files), kept);
   EXPECT_FALSE(fs::exists(P("d/" + dead)));
 }
 
-TEST_F(StdFileServiceTest, CopyFolderMergesAndReplaces) {
-  WriteFileAt("src/site/a.txt", "new a");
-  WriteFileAt("src/site/sub/b.txt", "new b");
-  WriteFileAt("dst/site/a.txt", "old a");
-  WriteFileAt("dst/site/keep.txt", "kept");
-  EXPECT_TRUE(fso.CopyFolder(P("src/site"), P("dst") + "/"));
-  EXPECT_EQ(Tree("dst"), (Files{"site/a.txt", "site/keep.txt", "site/sub/b.txt"}));
-  EXPECT_EQ(ReadFileAt("dst/site/a.txt"), "new a");
-  EXPECT_EQ(Tree("src"), (Files{"site/a.txt", "site/sub/b.txt"}));
-  EXPECT_FALSE(fso.CopyFolder(P("src/missing"), P("dst") + "/"));
+TEST_F(StdFileServiceTest, CopyAndMoveFolderMergeIntoATakenName) {
+  for (const bool move : {false, true}) {
+    SCOPED_TRACE(move ? "move" : "copy");
+    fs::remove_all(Sandbox());
+    WriteFileAt("src/site/a.txt", "new a");
+    WriteFileAt("src/site/sub/b.txt", "new b");
+    WriteFileAt("dst/site/a.txt", "old a");
+    WriteFileAt("dst/site/keep.txt", "kept");
+    WriteFileAt("dst/site/sub/c.txt", "kept c");
+    EXPECT_TRUE(move ? fso.MoveFolder(P("src/site"), P("dst") + "/")
+                     : fso.CopyFolder(P("src/site"), P("dst") + "/"));
+    EXPECT_EQ(Tree("dst/site"), (Files{"a.txt", "keep.txt", "sub/b.txt", "sub/c.txt"}));
+    EXPECT_EQ(ReadFileAt("dst/site/a.txt"), "new a");
+    EXPECT_EQ(Tree("src"), move ? Files{} : (Files{"site/a.txt", "site/sub/b.txt"}));
+    EXPECT_EQ(fs::exists(P("src/site")), !move);
+    EXPECT_FALSE(move ? fso.MoveFolder(P("src/missing"), P("dst") + "/")
+                      : fso.CopyFolder(P("src/missing"), P("dst") + "/"));
+  }
 }
 
-TEST_F(StdFileServiceTest, MoveFolderRenamesIntoAFreeNameAndMergesIntoATakenOne) {
+TEST_F(StdFileServiceTest, MovesIntoAFolderTakeTheirOwnName) {
   WriteFileAt("src/free/x.txt", "x");
   EXPECT_FALSE(fso.MoveFolder(P("src/free"), P("dst") + "/"));  // no destination yet
   EXPECT_EQ(ReadFileAt("src/free/x.txt"), "x");
   fs::create_directories(P("dst"));
   EXPECT_TRUE(fso.MoveFolder(P("src/free"), P("dst") + "/"));
   EXPECT_FALSE(fs::exists(P("src/free")));
-  EXPECT_EQ(ReadFileAt("dst/free/x.txt"), "x");
+  EXPECT_EQ(Tree("dst"), Files{"free/x.txt"});
 
-  WriteFileAt("src/site/a.txt", "new a");
-  WriteFileAt("src/site/sub/b.txt", "new b");
-  WriteFileAt("dst/site/a.txt", "old a");
-  WriteFileAt("dst/site/sub/c.txt", "kept c");
-  EXPECT_TRUE(fso.MoveFolder(P("src/site"), P("dst") + "/"));
-  EXPECT_FALSE(fs::exists(P("src/site")));
-  EXPECT_EQ(Tree("dst"), (Files{"free/x.txt", "site/a.txt", "site/sub/b.txt", "site/sub/c.txt"}));
-  EXPECT_EQ(ReadFileAt("dst/site/a.txt"), "new a");
-}
-
-TEST_F(StdFileServiceTest, MoveFileReplacesAndLeavesNoSource) {
+  // MoveFile replaces and leaves no source.
   WriteFileAt("a.txt", "moved");
   WriteFileAt("d/a.txt", "old");
   EXPECT_TRUE(fso.MoveFile(P("a.txt"), P("d") + "/"));
@@ -185,19 +178,10 @@ TEST_F(StdFileServiceTest, MovingOntoASecondNameOfTheSameFileKeepsOneName) {
   EXPECT_TRUE(fso.MoveFile(P("b"), P("b")));  // one name given twice stays
   EXPECT_TRUE(fso.MoveFile(P("b"), P("./b")));
   EXPECT_EQ(ReadFileAt("b"), "bytes");
-  WriteFileAt("d/b", "old");
-  fs::remove(P("d/b"));
+  fs::create_directories(P("d"));
   fs::create_hard_link(P("b"), P("d/b"));
   EXPECT_TRUE(fso.MoveFolder(P("d"), P("e")));
   EXPECT_EQ(ReadFileAt("e/b"), "bytes");
-}
-
-TEST_F(StdFileServiceTest, DeleteFolderRemovesEverythingEvenReadOnly) {
-  WriteFileAt("d/sub/f.txt", "x");
-  fs::permissions(P("d/sub/f.txt"), fs::perms::owner_read);
-  EXPECT_TRUE(fso.DeleteFolder(P("d")));
-  EXPECT_FALSE(fs::exists(P("d")));
-  EXPECT_FALSE(fso.DeleteFolder(P("d")));
 }
 
 TEST_F(StdFileServiceTest, TextFilesWriteReplaceAndAppend) {

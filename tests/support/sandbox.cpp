@@ -9,11 +9,11 @@ namespace kestrelin::test {
 namespace fs = std::filesystem;
 
 void SandboxedTest::SetUp() {
-  std::random_device rd;
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string(info->test_suite_name()) + "-" + info->name();
   std::replace(name.begin(), name.end(), '/', '_');
-  sandbox_ = fs::temp_directory_path() / ("kestrelin-test-" + name + "-" + std::to_string(rd()));
+  sandbox_ = fs::temp_directory_path() /
+             ("kestrelin-test-" + name + "-" + std::to_string(std::random_device()()));
   fs::create_directories(sandbox_);
 }
 
@@ -30,11 +30,9 @@ void SandboxedTest::TearDown() {
 std::string SandboxedTest::SandboxPath(const std::string& relative) const {
   return (sandbox_ / relative).string();
 }
-
 void SandboxedTest::WriteFileAt(const std::string& relative, const std::string& bytes) const {
   WriteWholeFile(sandbox_ / relative, bytes);
 }
-
 std::string SandboxedTest::ReadFileAt(const std::string& relative) const {
   return ReadWholeFile(sandbox_ / relative);
 }
@@ -57,8 +55,7 @@ std::string ReadWholeFile(const fs::path& path) {
 
 void WriteWholeFile(const fs::path& path, const std::string& bytes) {
   if (path.has_parent_path()) fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 }  // namespace kestrelin::test

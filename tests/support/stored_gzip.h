@@ -1,6 +1,5 @@
 #pragma once
 // Compressed response bodies for tests.
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -9,14 +8,11 @@ namespace kestrelin::test {
 // A gzip member holding `data` in one stored (uncompressed) deflate block:
 // a real gzip body without needing a compressor in the test.
 inline std::string StoredGzip(const std::string& data) {
-  std::array<std::uint32_t, 256> table{};
-  for (std::uint32_t i = 0; i < 256; ++i) {
-    std::uint32_t c = i;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
-    table[i] = c;
+  std::uint32_t crc = 0xffffffffu;  // CRC-32, bit by bit
+  for (const unsigned char byte : data) {
+    crc ^= byte;
+    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xedb88320u ^ (crc >> 1) : crc >> 1;
   }
-  std::uint32_t crc = 0xffffffffu;
-  for (const unsigned char byte : data) crc = table[(crc ^ byte) & 0xff] ^ (crc >> 8);
   crc ^= 0xffffffffu;
   auto little = [](std::string& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xff);

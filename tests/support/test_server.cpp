@@ -19,40 +19,26 @@
 namespace kestrelin::test {
 namespace fs = std::filesystem;
 
-namespace {
-
-void RunOrThrow(const std::string& command) {
-  if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) {
-    throw std::runtime_error("certificate command failed: " + command);
-  }
-}
-
-}  // namespace
-
 TlsFiles MakeTestCertificates(const std::string& folder) {
   fs::create_directories(folder);
-  const std::string dir = "'" + folder + "'";
-  TlsFiles files{folder + "/server.pem", folder + "/server.key", folder + "/ca.pem"};
-  {
-    std::ofstream ext(folder + "/server.ext");
-    ext << "subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n";
+  std::ofstream(folder + "/server.ext") << "subjectAltName=IP:127.0.0.1,DNS:localhost\n"
+                                           "basicConstraints=CA:FALSE\n";
+  const std::string d = "'" + folder + "'";
+  for (const std::string& command :
+       {"openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Test Authority' -keyout " + d +
+            "/ca.key -out " + d + "/ca.pem",
+        "openssl req -newkey rsa:2048 -nodes -subj '/CN=127.0.0.1' -keyout " + d +
+            "/server.key -out " + d + "/server.csr",
+        "openssl x509 -req -days 2 -in " + d + "/server.csr -CA " + d + "/ca.pem -CAkey " + d +
+            "/ca.key -CAcreateserial -extfile " + d + "/server.ext -out " + d + "/server.pem"}) {
+    if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) {
+      throw std::runtime_error("certificate command failed: " + command);
+    }
   }
-  RunOrThrow("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Test Authority'"
-             " -keyout " + dir + "/ca.key -out " + dir + "/ca.pem");
-  RunOrThrow("openssl req -newkey rsa:2048 -nodes -subj '/CN=127.0.0.1'"
-             " -keyout " + dir + "/server.key -out " + dir + "/server.csr");
-  RunOrThrow("openssl x509 -req -days 2 -in " + dir + "/server.csr -CA " + dir + "/ca.pem -CAkey " +
-             dir + "/ca.key -CAcreateserial -extfile " + dir + "/server.ext -out " + dir +
-             "/server.pem");
-  return files;
+  return {folder + "/server.pem", folder + "/server.key", folder + "/ca.pem"};
 }
 
 namespace {
-
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string HttpDate(std::time_t when) {
   char text[64];
@@ -60,40 +46,6 @@ std::string HttpDate(std::time_t when) {
   gmtime_r(&when, &parts);
   std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
   return text;
-}
-
-std::time_t ModificationTime(const fs::path& path) {
-  const auto stamp = fs::last_write_time(path);
-  const auto system = std::chrono::file_clock::to_sys(stamp);
-  return std::chrono::system_clock::to_time_t(system);
-}
-
-// Serves `body` with a Content-Length of the whole body but sends only
-// the first half, then gives up so that the connection is closed.
-void DeliverShortBody(httplib::Response& res, const DeclaredResponse& declared) {
-  const std::string body = declared.Body;
-  res.set_content_provider(body.size(), declared.ContentType,
-                           [body](size_t offset, size_t, httplib::DataSink& sink) {
-                             const size_t half = body.size() / 2;
-                             if (offset < half) sink.write(body.data() + offset, half - offset);
-                             return false;
-                           });
-}
-
-void DeliverChunked(httplib::Response& res, const DeclaredResponse& declared, bool finish) {
-  const std::string body = declared.Body;
-  res.set_chunked_content_provider(declared.ContentType,
-                                   [body, finish](size_t offset, httplib::DataSink& sink) {
-                                     if (offset < body.size()) {
-                                       const size_t piece = std::max<size_t>(1, body.size() / 2);
-                                       const size_t n = std::min(piece, body.size() - offset);
-                                       sink.write(body.data() + offset, n);
-                                       return true;
-                                     }
-                                     if (!finish) return false;
-                                     sink.done();
-                                     return true;
-                                   });
 }
 
 // Sleeps `ms` in short steps, ending early when the server stops, so a
@@ -105,24 +57,6 @@ void PauseUnless(const std::atomic<bool>& stopping, int ms) {
   }
 }
 
-// Headers and the first half of the body, then silence for StallMs, then
-// the connection is closed.
-void DeliverStall(httplib::Response& res, const DeclaredResponse& declared,
-                  const std::atomic<bool>& stopping) {
-  const std::string body = declared.Body;
-  const int stallMs = declared.StallMs;
-  res.set_content_provider(body.size(), declared.ContentType,
-                           [body, stallMs, &stopping](size_t offset, size_t, httplib::DataSink& sink) {
-                             const size_t half = body.size() / 2;
-                             if (offset < half) {
-                               sink.write(body.data() + offset, half - offset);
-                               return true;
-                             }
-                             PauseUnless(stopping, stallMs);
-                             return false;
-                           });
-}
-
 // httplib gives a handler no hold on its socket, so the connection of the
 // client at `clientPort` is found among the process's descriptors.
 template <typename Act>
@@ -131,8 +65,10 @@ void ForClientSocket(int serverPort, int clientPort, Act act) {
     const int fd = std::atoi(entry.path().filename().c_str());
     sockaddr_in local{}, peer{};
     socklen_t localSize = sizeof local, peerSize = sizeof peer;
-    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0) continue;
-    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0) continue;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0 ||
+        ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0) {
+      continue;
+    }
     if (local.sin_family == AF_INET && ntohs(local.sin_port) == serverPort &&
         ntohs(peer.sin_port) == clientPort) {
       act(fd);
@@ -140,39 +76,46 @@ void ForClientSocket(int serverPort, int clientPort, Act act) {
   }
 }
 
-// Shuts the client's connection down: whatever httplib then writes goes
-// nowhere, and the client sees the connection close without a response.
-void DropConnection(int serverPort, int clientPort) {
-  ForClientSocket(serverPort, clientPort, [](int fd) { ::shutdown(fd, SHUT_RDWR); });
-}
-
-// Half the body, then the connection is reset: a connect to AF_UNSPEC
-// disconnects the TCP socket at once with a RST, before httplib gets to end
-// it in order; its later writes and close then go nowhere.
-void DeliverReset(httplib::Response& res, const DeclaredResponse& declared, int serverPort,
-                  int clientPort) {
-  const std::string body = declared.Body;
+// Announces the whole body's length, sends its first half, then runs
+// `after` and gives up, so that httplib closes the connection.
+void DeliverHalf(httplib::Response& res, const DeclaredResponse& declared,
+                 std::function<void()> after) {
   res.set_content_provider(
-      body.size(), declared.ContentType,
-      [body, serverPort, clientPort](size_t offset, size_t, httplib::DataSink& sink) {
-        const size_t half = body.size() / 2;
-        if (offset < half) {
-          sink.write(body.data() + offset, half - offset);
+      declared.Body.size(), declared.ContentType,
+      [body = declared.Body, after](size_t offset, size_t, httplib::DataSink& sink) {
+        if (offset < body.size() / 2) {
+          sink.write(body.data() + offset, body.size() / 2 - offset);
           return true;
         }
-        ForClientSocket(serverPort, clientPort, [](int fd) {
-          sockaddr unspecified{};
-          unspecified.sa_family = AF_UNSPEC;
-          ::connect(fd, &unspecified, sizeof unspecified);
-        });
+        after();
         return false;
       });
+}
+
+// The body in two chunks; without `finish` the last chunk never comes.
+void DeliverChunked(httplib::Response& res, const DeclaredResponse& declared, bool finish) {
+  res.set_chunked_content_provider(
+      declared.ContentType, [body = declared.Body, finish](size_t offset, httplib::DataSink& sink) {
+        if (offset < body.size()) {
+          const size_t piece = std::max<size_t>(1, body.size() / 2);
+          sink.write(body.data() + offset, std::min(piece, body.size() - offset));
+          return true;
+        }
+        if (finish) sink.done();
+        return finish;
+      });
+}
+
+// Runs `f` on the server's state under its lock.
+auto Locked(auto& impl, auto f) {
+  std::lock_guard lock(impl.mutex);
+  return f(impl);
 }
 
 }  // namespace
 
 struct TestServer::Impl {
-  explicit Impl(std::unique_ptr<httplib::Server> s, bool tls) : server(std::move(s)), https(tls) {}
+  Impl(std::unique_ptr<httplib::Server> s, bool tls) : server(std::move(s)), https(tls) {}
   std::unique_ptr<httplib::Server> server;
   bool https = false;
   int port = 0;
@@ -193,14 +136,15 @@ struct TestServer::Impl {
 
   void Start() {
     auto handler = [this](const httplib::Request& req, httplib::Response& res) { Answer(req, res); };
-    // Any path, also one that holds a decoded CR or LF.
-    server->Get("[\\s\\S]*", handler);  // GET and HEAD
+    // Any path, also one that holds a decoded CR or LF; Get answers HEAD too.
+    server->Get("[\\s\\S]*", handler);
     server->Post("[\\s\\S]*", handler);
-    // Enough workers to see more connections than a client should open, and
-    // connections kept open for as many requests as a test makes.
+    // Enough workers to see more connections than a client should open,
+    // connections kept open for as many requests as a test makes, and no
+    // 40 ms wait between headers and body.
     server->new_task_queue = [] { return new httplib::ThreadPool(24); };
     server->set_keep_alive_max_count(100000);
-    server->set_tcp_nodelay(true);  // no 40 ms wait between headers and body
+    server->set_tcp_nodelay(true);
     port = server->bind_to_any_port("127.0.0.1");
     if (port <= 0) throw std::runtime_error("test server could not bind");
     thread = std::thread([this] { server->listen_after_bind(); });
@@ -209,107 +153,96 @@ struct TestServer::Impl {
     }
   }
 
-  void Record(const httplib::Request& req) {
-    SeenRequest request;
-    request.Method = req.method;
-    request.Path = req.target.empty() ? req.path : req.target;
-    for (const auto& [name, value] : req.headers) request.Headers.emplace(name, value);
-    std::lock_guard lock(mutex);
+  void Answer(const httplib::Request& req, httplib::Response& res) {
+    SeenRequest request{req.method, req.target.empty() ? req.path : req.target, {}};
+    request.Headers.insert(req.headers.begin(), req.headers.end());
+    std::unique_lock lock(mutex);
     ++counts[req.path];
     seen.push_back(std::move(request));
     clientPorts.insert(req.remote_port);
-  }
+    maxInFlight = std::max(maxInFlight, ++inFlight);
+    const bool refuse = refuseHead.count(req.path) > 0 && req.method == "HEAD";
+    const auto found = declared.find(req.path);
+    const std::optional<DeclaredResponse> response =
+        found == declared.end() ? std::nullopt : std::optional(found->second);
+    const std::string root = folder;
+    const int folderDelay = folderDelayMs;
+    const auto any = anyPath;
+    lock.unlock();
 
-  // Counts the requests being answered at once for the lifetime of a scope.
-  struct InFlight {
-    explicit InFlight(Impl& impl) : owner(impl) {
-      std::lock_guard lock(owner.mutex);
-      owner.maxInFlight = std::max(owner.maxInFlight, ++owner.inFlight);
-    }
-    ~InFlight() {
-      std::lock_guard lock(owner.mutex);
-      --owner.inFlight;
-    }
-    Impl& owner;
-  };
-
-  void Answer(const httplib::Request& req, httplib::Response& res) {
-    Record(req);
-    InFlight counted(*this);
-    std::optional<DeclaredResponse> response;
-    bool refuse = false;
-    std::string root;
-    int folderDelay = 0;
-    std::function<std::string(const std::string&)> any;
-    {
-      std::lock_guard lock(mutex);
-      refuse = refuseHead.count(req.path) > 0;
-      if (auto it = declared.find(req.path); it != declared.end()) response = it->second;
-      root = folder;
-      folderDelay = folderDelayMs;
-      any = anyPath;
-    }
-    if (refuse && req.method == "HEAD") {
+    if (refuse) {
       res.status = 405;
-      return;
-    }
-    if (response) {
+    } else if (response) {
       AnswerDeclared(*response, req.remote_port, res);
-      return;
+    } else {
+      PauseUnless(stopping, folderDelay);
+      AnswerFromFolder(root, req, res);
+      if (res.status == 404 && any) {
+        res.status = 200;
+        res.set_content(any(req.target), "application/octet-stream");
+      }
     }
-    if (folderDelay > 0) PauseUnless(stopping, folderDelay);
-    AnswerFromFolder(root, req, res);
-    if (res.status == 404 && any) {
-      res.status = 200;
-      res.set_content(any(req.target), "application/octet-stream");
-    }
+    Locked(*this, [](Impl& impl) { --impl.inFlight; });
   }
 
   void AnswerDeclared(const DeclaredResponse& declared, int clientPort, httplib::Response& res) {
-    if (declared.DelayMs > 0) PauseUnless(stopping, declared.DelayMs);
+    PauseUnless(stopping, declared.DelayMs);
     res.status = declared.Status;
     for (const auto& [name, value] : declared.Headers) res.set_header(name, value);
+    const int serverPort = port;
     switch (declared.How) {
       case Delivery::Normal: res.set_content(declared.Body, declared.ContentType); break;
       case Delivery::Chunked: DeliverChunked(res, declared, true); break;
       case Delivery::BrokenChunked: DeliverChunked(res, declared, false); break;
-      case Delivery::ShortBody: DeliverShortBody(res, declared); break;
-      case Delivery::Drop: DropConnection(port, clientPort); break;
-      case Delivery::Stall: DeliverStall(res, declared, stopping); break;
-      case Delivery::Reset: DeliverReset(res, declared, port, clientPort); break;
+      case Delivery::ShortBody: DeliverHalf(res, declared, [] {}); break;
+      case Delivery::Stall:
+        DeliverHalf(res, declared, [this, ms = declared.StallMs] { PauseUnless(stopping, ms); });
+        break;
+      case Delivery::Drop:
+        // Whatever httplib then writes goes nowhere: the client sees the
+        // connection close without a response.
+        ForClientSocket(serverPort, clientPort, [](int fd) { ::shutdown(fd, SHUT_RDWR); });
+        break;
+      case Delivery::Reset:
+        // A connect to AF_UNSPEC disconnects the TCP socket at once with a
+        // RST, before httplib gets to end it in order.
+        DeliverHalf(res, declared, [serverPort, clientPort] {
+          ForClientSocket(serverPort, clientPort, [](int fd) {
+            sockaddr unspecified{};
+            unspecified.sa_family = AF_UNSPEC;
+            ::connect(fd, &unspecified, sizeof unspecified);
+          });
+        });
+        break;
     }
   }
 
   static void AnswerFromFolder(const std::string& root, const httplib::Request& req,
                                httplib::Response& res) {
-    const std::string relative = req.path.empty() ? std::string() : req.path.substr(1);
-    if (root.empty() || relative.empty() || req.path.find("..") != std::string::npos) {
-      res.status = 404;
-      return;
-    }
-    const fs::path file = fs::path(root) / relative;
+    res.status = 404;
+    const fs::path file = fs::path(root) / (req.path.empty() ? "" : req.path.substr(1));
     std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) {
-      res.status = 404;
+    if (root.empty() || req.path.size() < 2 || req.path.find("..") != std::string::npos ||
+        !fs::is_regular_file(file, ec)) {
       return;
     }
-    const auto size = fs::file_size(file, ec);
-    const std::time_t modified = ModificationTime(file);
-    const std::string etag = "\"" + std::to_string(size) + "-" + std::to_string(modified) + "\"";
+    const std::time_t modified = std::chrono::system_clock::to_time_t(
+        std::chrono::file_clock::to_sys(fs::last_write_time(file, ec)));
+    const std::string etag =
+        "\"" + std::to_string(fs::file_size(file, ec)) + "-" + std::to_string(modified) + "\"";
     const std::string lastModified = HttpDate(modified);
     res.set_header("ETag", etag);
     res.set_header("Last-Modified", lastModified);
-    const bool etagMatches = req.has_header("If-None-Match") &&
-                             req.get_header_value("If-None-Match") == etag;
-    const bool dateMatches = !req.has_header("If-None-Match") &&
-                             req.has_header("If-Modified-Since") &&
-                             req.get_header_value("If-Modified-Since") == lastModified;
-    if (etagMatches || dateMatches) {
+    const bool unchanged = req.has_header("If-None-Match")
+                               ? req.get_header_value("If-None-Match") == etag
+                               : req.get_header_value("If-Modified-Since") == lastModified;
+    if (unchanged) {
       res.status = 304;
       return;
     }
+    std::ifstream in(file, std::ios::binary);
     res.status = 200;
-    res.set_content(ReadBytes(file), "application/octet-stream");
+    res.set_content(std::string(std::istreambuf_iterator<char>(in), {}), "application/octet-stream");
   }
 };
 
@@ -326,91 +259,63 @@ TestServer::TestServer(const TlsFiles& tls)
 }
 
 TestServer::~TestServer() {
-  if (!impl_) return;
   impl_->stopping = true;
   impl_->server->stop();
   if (impl_->thread.joinable()) impl_->thread.join();
 }
 
 int TestServer::Port() const { return impl_->port; }
-
 std::string TestServer::BaseUrl() const {
   return std::string(impl_->https ? "https" : "http") + "://127.0.0.1:" + std::to_string(impl_->port);
 }
 
 void TestServer::ServeFolder(const std::string& folder) {
-  std::lock_guard lock(impl_->mutex);
-  impl_->folder = folder;
+  Locked(*impl_, [&](Impl& impl) { impl.folder = folder; });
 }
-
 void TestServer::DelayFolderAnswers(int ms) {
-  std::lock_guard lock(impl_->mutex);
-  impl_->folderDelayMs = ms;
+  Locked(*impl_, [&](Impl& impl) { impl.folderDelayMs = ms; });
 }
-
 void TestServer::Declare(const std::string& path, DeclaredResponse response) {
-  std::lock_guard lock(impl_->mutex);
-  impl_->declared[path] = std::move(response);
+  Locked(*impl_, [&](Impl& impl) { impl.declared[path] = std::move(response); });
 }
-
 void TestServer::Declare(const std::string& path, const std::string& body,
                          const std::string& contentType) {
-  DeclaredResponse response;
-  response.Body = body;
-  response.ContentType = contentType;
-  Declare(path, std::move(response));
+  Declare(path, DeclaredResponse{.Body = body, .ContentType = contentType});
 }
-
-void TestServer::AnswerAnyPath(std::function<std::string(const std::string& target)> body) {
-  std::lock_guard lock(impl_->mutex);
-  impl_->anyPath = std::move(body);
-}
-
-void TestServer::Redirect(const std::string& from, const std::string& to, int status) {
-  DeclaredResponse response;
-  response.Status = status;
-  response.Body = "moved";
-  response.Headers.emplace("Location", to);
-  Declare(from, std::move(response));
-}
-
 void TestServer::RefuseHead(const std::string& path) {
-  std::lock_guard lock(impl_->mutex);
-  impl_->refuseHead.insert(path);
+  Locked(*impl_, [&](Impl& impl) { impl.refuseHead.insert(path); });
+}
+void TestServer::AnswerAnyPath(std::function<std::string(const std::string& target)> body) {
+  Locked(*impl_, [&](Impl& impl) { impl.anyPath = std::move(body); });
+}
+void TestServer::Redirect(const std::string& from, const std::string& to, int status) {
+  Declare(from, DeclaredResponse{.Status = status, .Body = "moved", .Headers = {{"Location", to}}});
 }
 
 int TestServer::RequestCount(const std::string& path) const {
-  std::lock_guard lock(impl_->mutex);
-  auto it = impl_->counts.find(path);
-  return it == impl_->counts.end() ? 0 : it->second;
+  return Locked(*impl_, [&](Impl& impl) {
+    return impl.counts.contains(path) ? impl.counts[path] : 0;
+  });
 }
-
 int TestServer::TotalRequests() const {
-  std::lock_guard lock(impl_->mutex);
-  return static_cast<int>(impl_->seen.size());
+  return Locked(*impl_, [](Impl& impl) { return static_cast<int>(impl.seen.size()); });
 }
-
 std::vector<SeenRequest> TestServer::Requests() const {
-  std::lock_guard lock(impl_->mutex);
-  return impl_->seen;
+  return Locked(*impl_, [](Impl& impl) { return impl.seen; });
 }
-
 int TestServer::ConnectionCount() const {
-  std::lock_guard lock(impl_->mutex);
-  return static_cast<int>(impl_->clientPorts.size());
+  return Locked(*impl_, [](Impl& impl) { return static_cast<int>(impl.clientPorts.size()); });
 }
-
 int TestServer::MaxConcurrentRequests() const {
-  std::lock_guard lock(impl_->mutex);
-  return impl_->maxInFlight;
+  return Locked(*impl_, [](Impl& impl) { return impl.maxInFlight; });
 }
-
 void TestServer::ResetCounts() {
-  std::lock_guard lock(impl_->mutex);
-  impl_->counts.clear();
-  impl_->seen.clear();
-  impl_->clientPorts.clear();
-  impl_->maxInFlight = impl_->inFlight;
+  Locked(*impl_, [](Impl& impl) {
+    impl.counts.clear();
+    impl.seen.clear();
+    impl.clientPorts.clear();
+    impl.maxInFlight = impl.inFlight;
+  });
 }
 
 }  // namespace kestrelin::test

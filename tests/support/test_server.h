@@ -24,9 +24,9 @@ enum class Delivery {
 
 struct DeclaredResponse {
   int Status = 200;
-  std::string Body;
+  std::string Body{};
   std::string ContentType = "text/html";
-  std::multimap<std::string, std::string> Headers;  // extra response headers
+  std::multimap<std::string, std::string> Headers{};  // extra response headers
   Delivery How = Delivery::Normal;
   int DelayMs = 0;  // wait this long before answering
   int StallMs = 0;  // for Delivery::Stall: the silence after half the body
