@@ -62,6 +62,14 @@ frmMain& MainWindowTest::OpenWindow() {
   return *window_;
 }
 
+void MainWindowTest::ExpectMessage(std::size_t index, const std::string& title,
+                                   const std::string& text) const {
+  ASSERT_GT(dialogs.Messages.size(), index);
+  EXPECT_EQ(dialogs.Messages[index].Title, title);
+  EXPECT_NE(dialogs.Messages[index].Text.find(text), std::string::npos)
+      << dialogs.Messages[index].Text;
+}
+
 void MainWindowTest::CloseWindow() {
   window_->close();
   window_.reset();

@@ -3,6 +3,8 @@
 // answer at once and record what was asked, and a fixture that builds a
 // main window over a sandboxed program folder.
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <deque>
 #include <memory>
 #include <string>
@@ -59,6 +61,14 @@ class MainWindowTest : public SandboxedTest {
     EXPECT_NE(found, nullptr) << name;
     return found;
   }
+
+  bool Checked(const char* box) const { return Find<QCheckBox>(box)->isChecked(); }
+  // A field marked invalid: its background is pure red.
+  bool IsRed(const char* field) const {
+    return Find<QLineEdit>(field)->palette().color(QPalette::Base) == QColor(255, 0, 0);
+  }
+  // The message at `index` exists, has `title` and holds `text`.
+  void ExpectMessage(std::size_t index, const std::string& title, const std::string& text) const;
 
   std::string ProgramFolder() const { return SandboxPath("program"); }
   std::string HomeFolder() const { return SandboxPath("home"); }
