@@ -3,6 +3,7 @@
 // tray tip's length.
 #include <gtest/gtest.h>
 
+#include "engine/text_lines.h"
 #include "ui/mod_system_tray.h"
 #include "ui/option_checks.h"
 #include "ui/progress_key_targets.h"
@@ -40,22 +41,15 @@ TEST(SizeCheck, AcceptsSignedIntegersAndDecimals) {
 }
 
 TEST(SizeLimit, MultipliesByTheUnitAndRoundsHalvesToEven) {
-  EXPECT_EQ(ComputeSizeLimit("1.5", 1), 1572864);
-  EXPECT_EQ(ComputeSizeLimit("1.5", 0), 1536);
-  EXPECT_EQ(ComputeSizeLimit("1", 0), 1024);
-  EXPECT_EQ(ComputeSizeLimit("0.00244140625", 0), 2);  // 2.5 bytes
-  EXPECT_EQ(ComputeSizeLimit("0.00341796875", 0), 4);  // 3.5 bytes
-  EXPECT_EQ(ComputeSizeLimit("12", -1), 0);
-  // Four digits of megabytes go past 32 bits and must not wrap around.
-  EXPECT_EQ(ComputeSizeLimit("9999", 1), 9999LL * 1048576);
-  EXPECT_EQ(ComputeSizeLimit("abc", 0), std::nullopt);
-  EXPECT_EQ(ComputeSizeLimit("", 1), std::nullopt);
-}
-
-std::string FifteenLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const auto& line : lines) text += line + "\r\n";
-  return text;
+  const struct { const char* text; int unit; std::optional<std::int64_t> bytes; } cases[] = {
+      {"1.5", 1, 1572864}, {"1.5", 0, 1536}, {"1", 0, 1024},
+      {"0.00244140625", 0, 2},  // 2.5 bytes
+      {"0.00341796875", 0, 4},  // 3.5 bytes
+      {"12", -1, 0},
+      {"9999", 1, 9999LL * 1048576},  // past 32 bits, must not wrap around
+      {"abc", 0, std::nullopt}, {"", 1, std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ComputeSizeLimit(c.text, c.unit), c.bytes) << c.text;
 }
 
 const std::vector<std::string> kGoodLines = {"/home/u/site", "1", "0", "1", "1", "0", "1", "0",
@@ -64,7 +58,7 @@ const std::vector<std::string> kGoodLines = {"/home/u/site", "1", "0", "1", "1",
 TEST(SettingsFile, ReadsAllFifteenLinesAndIgnoresTheRest) {
   auto lines = kGoodLines;
   lines.push_back("garbage");
-  const SettingsRead read = ParseSettings(FifteenLines(lines));
+  const SettingsRead read = ParseSettings(JoinLinesCrLf(lines));
   ASSERT_TRUE(read.Complete);
   ASSERT_EQ(read.Values.size(), 15u);
   EXPECT_EQ(read.Values[0].Text, "/home/u/site");
@@ -80,7 +74,7 @@ TEST(SettingsFile, StopsBeforeTheFirstLineThatCannotBeApplied) {
   for (const auto& b : bad) {
     auto lines = kGoodLines;
     lines[b.line - 1] = b.text;
-    const SettingsRead read = ParseSettings(FifteenLines(lines));
+    const SettingsRead read = ParseSettings(JoinLinesCrLf(lines));
     EXPECT_FALSE(read.Complete) << b.line << " " << b.text;
     EXPECT_EQ(read.Values.size(), b.line - 1) << b.line << " " << b.text;
   }
@@ -95,16 +89,15 @@ TEST(SettingsFile, ShortAndEmptyFilesGiveWhatTheyHold) {
   auto lines = kGoodLines;
   lines[9] = "abc";
   lines[10] = "-1";
-  EXPECT_TRUE(ParseSettings(FifteenLines(lines)).Complete);
+  EXPECT_TRUE(ParseSettings(JoinLinesCrLf(lines)).Complete);
 }
 
 TEST(SettingsFile, IntegerLinesAllowBlanksAndASign) {
-  EXPECT_EQ(ParseSettingInteger(" 1 "), 1);
-  EXPECT_EQ(ParseSettingInteger("-1"), -1);
-  EXPECT_EQ(ParseSettingInteger("+0"), 0);
-  EXPECT_EQ(ParseSettingInteger("1.0"), std::nullopt);
-  EXPECT_EQ(ParseSettingInteger(""), std::nullopt);
-  EXPECT_EQ(ParseSettingInteger("99999999999"), std::nullopt);
+  const struct { const char* text; std::optional<int> value; } cases[] = {
+      {" 1 ", 1}, {"-1", -1}, {"+0", 0}, {"1.0", std::nullopt}, {"", std::nullopt},
+      {"99999999999", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseSettingInteger(c.text), c.value) << c.text;
 }
 
 TEST(SettingsFile, WritesFifteenCrLfLinesInTheFixedOrder) {
