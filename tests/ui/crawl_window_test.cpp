@@ -97,7 +97,7 @@ class CrawlWindowTest : public test::MainWindowTest {
   test::TestServer server;
 };
 
-TEST_F(CrawlWindowTest, DownloadCopiesTheSiteAndEndsWithTheDurationBox) {
+TEST_F(CrawlWindowTest, DownloadCopiesTheSiteEndsWithTheDurationBoxAndKeysTheFailedLine) {
   WriteFileAt("site/d/index.html", "<html><img src=\"img/a.gif\"><img src=\"gone.gif\"></html>");
   WriteFileAt("site/d/img/a.gif", "GIF89a");
   Prepared("/d/index.html").cmdDownload_Click();
@@ -125,6 +125,20 @@ TEST_F(CrawlWindowTest, DownloadCopiesTheSiteAndEndsWithTheDurationBox) {
   EXPECT_EQ(list->item(red)->foreground().color(), QColor(255, 0, 0));
   EXPECT_EQ(window_->LineKey(red + 1), record);
   EXPECT_NE(ReadFileAt("program/fail.txt").find(record), std::string::npos);
+
+  // The pop-up menu opens on a keyed line only, on the right button only,
+  // and its commands open the file and the page of the key.
+  list->setCurrentRow(red == 0 ? 1 : 0);
+  ASSERT_EQ(window_->LineKey(list->currentRow() + 1), "");
+  EXPECT_FALSE(window_->lstProgress_MouseUp(Qt::RightButton, QPoint(5, 5)));
+  list->setCurrentRow(red);
+  EXPECT_FALSE(window_->lstProgress_MouseUp(Qt::LeftButton, QPoint(5, 5)));
+  EXPECT_TRUE(window_->lstProgress_MouseUp(Qt::RightButton, QPoint(5, 5)));
+  Find<QMenu>("lstMenu")->hide();
+  window_->mnuFile_Click();
+  window_->mnuOpen_Click();
+  EXPECT_EQ(dialogs.Opened, (std::vector<std::string>{server.BaseUrl() + "/d/gone.gif",
+                                                       server.BaseUrl() + "/d/index.html"}));
 }
 
 TEST_F(CrawlWindowTest, TheWindowKeepsServingEventsDuringOneLongTransfer) {
@@ -147,30 +161,6 @@ TEST_F(CrawlWindowTest, TheWindowKeepsServingEventsDuringOneLongTransfer) {
   ASSERT_EQ(Completions(), 1);
   EXPECT_EQ(ReadFileAt("dest/l/slow.txt"), "slow file");
   EXPECT_LT(longestGap, 600);
-}
-
-TEST_F(CrawlWindowTest, PopUpMenuOpensTheFileAndThePageOfAKeyedLine) {
-  WriteFileAt("site/d/index.html", "<html><img src=\"gone.gif\"></html>");
-  Prepared("/d/index.html").cmdDownload_Click();
-  auto* list = Find<QListWidget>("lstProgress");
-  long keyed = 0, plain = 0;
-  for (long n = 1; n <= window_->LineCount(); ++n)
-    (window_->LineKey(n).empty() ? plain : keyed) = n;
-  ASSERT_GT(keyed, 0);
-  ASSERT_GT(plain, 0);
-
-  list->setCurrentRow(static_cast<int>(plain - 1));
-  EXPECT_FALSE(window_->lstProgress_MouseUp(Qt::RightButton, QPoint(5, 5)));
-  list->setCurrentRow(static_cast<int>(keyed - 1));
-  EXPECT_FALSE(window_->lstProgress_MouseUp(Qt::LeftButton, QPoint(5, 5)));
-  EXPECT_TRUE(window_->lstProgress_MouseUp(Qt::RightButton, QPoint(5, 5)));
-  Find<QMenu>("lstMenu")->hide();
-
-  window_->mnuFile_Click();
-  window_->mnuOpen_Click();
-  ASSERT_EQ(dialogs.Opened.size(), 2u);
-  EXPECT_EQ(dialogs.Opened[0], server.BaseUrl() + "/d/gone.gif");
-  EXPECT_EQ(dialogs.Opened[1], server.BaseUrl() + "/d/index.html");
 }
 
 TEST_F(CrawlWindowTest, StopFromTheWindowEndsTheCrawlAtTheNextFile) {

@@ -18,7 +18,6 @@ namespace {
 class FrmMainTest : public test::MainWindowTest {
  protected:
   bool DownloadAvailable() { return Find<QPushButton>("cmdDownload")->isEnabled(); }
-  bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
 };
 
 TEST_F(FrmMainTest, EveryOptionHasItsCaptionToolTipAndDefault) {

@@ -28,7 +28,6 @@ class SettingsWindowTest : public test::MainWindowTest {
   std::string Folder() { return Find<FolderList>("Dir1")->Path(); }
   std::string Size() { return Find<QLineEdit>("txtSize")->text().toStdString(); }
   int Unit() { return Find<QComboBox>("cmbSize")->currentIndex(); }
-  bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
 };
 
 // The design defaults of a first run: FrmMainTest.EveryOptionHasItsCaptionToolTipAndDefault.

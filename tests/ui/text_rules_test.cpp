@@ -14,19 +14,13 @@ namespace {
 
 TEST(AddressCheck, NeedsTheSchemeAndASeparatorAfterIt) {
   const struct { const char* text; bool valid; } cases[] = {
-      {"http://example.com/", true},
-      {"http://example.com", false},
+      {"http://example.com/", true},  {"http://example.com", false},
       {"http://example.com\\index.html", true},
-      {"https://example.com/", true},
-      {"https://example.com", false},
-      {"HTTP://example.com/", false},
-      {"Https://example.com/", false},
-      {"http://", false},
-      {"http:///", true},
-      {"https://", false},
-      {"", false},
-      {"ftp://example.com/", false},
-      {" http://example.com/", false},
+      {"https://example.com/", true}, {"https://example.com", false},
+      {"HTTP://example.com/", false}, {"Https://example.com/", false},
+      {"http://", false},             {"http:///", true},
+      {"https://", false},            {"", false},
+      {"ftp://example.com/", false},  {" http://example.com/", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsValidAddress(c.text), c.valid) << c.text;
 }
