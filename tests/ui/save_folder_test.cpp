@@ -63,8 +63,7 @@ TEST_F(SaveFolderTest, CancelChangesNothingAndAFailedCreationStaysPut) {
   dialogs.PromptAnswers = {"missing/inner"};
   window_->cmdNewDir_Click();
   ASSERT_EQ(dialogs.Messages.size(), 1u);
-  EXPECT_EQ(dialogs.Messages[0].Title, "Error");
-  EXPECT_NE(dialogs.Messages[0].Text.find("could not be created"), std::string::npos);
+  ExpectMessage(0, "Error", "could not be created");
   EXPECT_EQ(Dir1()->Path(), HomeFolder());
   EXPECT_FALSE(std::filesystem::exists(SandboxPath("home/missing")));
 }
