@@ -64,11 +64,26 @@ class CrawlWindowTest : public test::MainWindowTest {
   }
 
   // Runs `step` on every timer tick of the crawl until it returns true.
-  void DuringCrawl(std::function<bool()> step) {
+  QTimer* DuringCrawl(std::function<bool()> step) {
     auto* timer = new QTimer(window_.get());
     timer->setInterval(2);
     QObject::connect(timer, &QTimer::timeout, [timer, step] { if (step()) timer->stop(); });
     timer->start();
+    return timer;
+  }
+
+  // Crawls a page of slow files and, once a file has started, runs `stop`
+  // until it returns true; the crawl must then end with the stop line.
+  void CrawlAndStop(int files, bool hide, const std::function<bool(frmMain&)>& stop) {
+    SlowSite(files);
+    frmMain& w = Prepared("/s/index.html");
+    Find<QCheckBox>("chkHideDLing")->setChecked(hide);
+    bool stopped = false;
+    QTimer* timer = DuringCrawl([&] { return AFileStarted() && (stopped = stop(w)); });
+    w.cmdDownload_Click();
+    delete timer;
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(HasLineStarting("Downloading stopped at command"));
   }
 
   bool HasLineStarting(const std::string& prefix) {
@@ -164,23 +179,15 @@ TEST_F(CrawlWindowTest, TheWindowKeepsServingEventsDuringOneLongTransfer) {
 }
 
 TEST_F(CrawlWindowTest, StopFromTheWindowEndsTheCrawlAtTheNextFile) {
-  SlowSite(30);
-  frmMain& w = Prepared("/s/index.html");
-  bool stopped = false;
-  DuringCrawl([&] {
-    if (!AFileStarted()) return false;
+  CrawlAndStop(30, false, [&](frmMain& w) {
     w.cmdDownload_Click();  // a second start is ignored while the crawl runs
     w.cmdStop_Click();
     EXPECT_EQ(w.State().StopDownload, -1);
     EXPECT_TRUE(Find<QPushButton>("cmdDownload")->isVisible());
     EXPECT_FALSE(Find<QPushButton>("cmdStop")->isVisible());
     EXPECT_FALSE(Find<QWidget>("picContain")->isEnabled());
-    return stopped = true;
+    return true;
   });
-  w.cmdDownload_Click();
-
-  EXPECT_TRUE(stopped);
-  EXPECT_TRUE(HasLineStarting("Downloading stopped at command"));
   EXPECT_EQ(Completions(), 1);
   ExpectIdle();
   const auto copied = test::ListTree(SandboxPath("dest"));
@@ -189,13 +196,9 @@ TEST_F(CrawlWindowTest, StopFromTheWindowEndsTheCrawlAtTheNextFile) {
 }
 
 TEST_F(CrawlWindowTest, StopFromTheTrayMenuLeavesTheButtonsAndBringsTheWindowBack) {
-  SlowSite(30);
-  frmMain& w = Prepared("/s/index.html");
-  Find<QCheckBox>("chkHideDLing")->setChecked(true);
-  bool stopped = false;
-  DuringCrawl([&] {
+  CrawlAndStop(30, true, [&](frmMain& w) {
     frmTaskbar* tray = w.Taskbar();
-    if (!tray || !AFileStarted()) return false;
+    if (!tray) return false;
     EXPECT_EQ(tray->PMenu()->actions().size(), 1);
     EXPECT_EQ(tray->mnuStop()->text(), "&Stop Downloading");
     // Without a notification area the title carries the crawl's state.
@@ -204,31 +207,19 @@ TEST_F(CrawlWindowTest, StopFromTheTrayMenuLeavesTheButtonsAndBringsTheWindowBac
     tray->mnuStop()->trigger();
     EXPECT_FALSE(Find<QPushButton>("cmdDownload")->isVisible());
     EXPECT_TRUE(Find<QPushButton>("cmdStop")->isVisible());
-    return stopped = true;
+    return true;
   });
-  w.cmdDownload_Click();
-
-  EXPECT_TRUE(stopped);
-  EXPECT_TRUE(HasLineStarting("Downloading stopped at command"));
-  EXPECT_EQ(w.Taskbar(), nullptr);  // the tray window lives for one crawl
-  EXPECT_TRUE(w.isVisible());
-  EXPECT_FALSE(w.isMinimized());
-  EXPECT_EQ(w.windowTitle(), "Kestrelin");
+  EXPECT_EQ(window_->Taskbar(), nullptr);  // the tray window lives for one crawl
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_FALSE(window_->isMinimized());
+  EXPECT_EQ(window_->windowTitle(), "Kestrelin");
   EXPECT_EQ(Completions(), 1);
   ExpectIdle();
 }
 
 TEST_F(CrawlWindowTest, ClosingDuringACrawlStopsItAndClosesAfterwards) {
-  SlowSite(20);
-  frmMain& w = Prepared("/s/index.html");
-  DuringCrawl([&] {
-    if (!AFileStarted()) return false;
-    w.close();
-    return true;
-  });
-  w.cmdDownload_Click();
-  EXPECT_TRUE(HasLineStarting("Downloading stopped at command"));
-  EXPECT_FALSE(w.isVisible());
+  CrawlAndStop(20, false, [](frmMain& w) { return w.close(), true; });
+  EXPECT_FALSE(window_->isVisible());
   EXPECT_EQ(SplitLinesCr(ReadFileAt("program/ksgrab.cfg")).size(), 15u);
 }
 
