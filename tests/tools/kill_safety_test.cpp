@@ -39,29 +39,47 @@ class KillSafetyTest : public test::SandboxedTest {
   }
 
   // Starts the tool on the site with SavePath, program and cache folders
-  // below `prefix`. Its progress lines go to `progressFd` when given (the
-  // write end of a pipe), else nowhere; its final log always goes nowhere.
-  pid_t Start(const std::string& prefix, int progressFd = -1) const {
+  // below `prefix`, its output going nowhere. With `untilRebuilding` it
+  // returns once its progress shows the rebuild has begun (or the crawl has
+  // ended, or after a minute), so that a kill lands inside the rebuild.
+  pid_t Start(const std::string& prefix, bool untilRebuilding = false) const {
     const char* env = std::getenv("KESTRELIN_CRAWL");
-    const std::string tool = env ? env : KESTRELIN_CRAWL_PATH;
-    std::vector<std::string> args = {tool,
+    std::vector<std::string> args = {env ? env : KESTRELIN_CRAWL_PATH,
                                      "--URL=" + server.BaseUrl() + "/index.html",
                                      "--SavePath=" + SandboxPath(prefix + "save"),
                                      "--program-dir=" + SandboxPath(prefix + "program"),
                                      "--cache-dir=" + SandboxPath(prefix + "inet"),
                                      "--RipPageOnly=0",
                                      "--NoGoUp=0"};
+    int progress[2] = {-1, -1};  // the progress lines (stderr) when watched
+    if (untilRebuilding && ::pipe(progress) != 0) progress[0] = progress[1] = -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
       const int devNull = ::open("/dev/null", O_WRONLY);
       ::dup2(devNull, 1);
-      ::dup2(progressFd >= 0 ? progressFd : devNull, 2);
+      ::dup2(progress[1] >= 0 ? progress[1] : devNull, 2);
       std::vector<char*> argv;
       for (auto& arg : args) argv.push_back(arg.data());
       argv.push_back(nullptr);
       ::execv(argv[0], argv.data());
       ::_exit(127);
     }
+    if (progress[0] < 0) return pid;
+    ::close(progress[1]);
+    const std::string marker = "Rebuilding file structure...";
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kExitTimeoutMs);
+    std::string seen;
+    char buffer[4096];
+    while (Clock::now() < deadline) {
+      pollfd p{progress[0], POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) continue;
+      const ssize_t n = ::read(progress[0], buffer, sizeof buffer);
+      if (n <= 0) break;
+      seen.append(buffer, static_cast<std::size_t>(n));
+      if (seen.find(marker) != std::string::npos) break;
+      seen.erase(0, seen.size() > marker.size() ? seen.size() - marker.size() : 0);
+    }
+    ::close(progress[0]);  // later progress lines find no reader; the kill follows
     return pid;
   }
 
@@ -80,31 +98,6 @@ class KillSafetyTest : public test::SandboxedTest {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return status;
-  }
-
-  // Starts a crawl and returns once its progress shows the rebuild has
-  // begun (or the crawl has ended, or after a minute), so that a kill
-  // lands inside the rebuild.
-  pid_t StartUntilRebuilding(const std::string& prefix) const {
-    int fds[2];
-    if (::pipe(fds) != 0) return Start(prefix);
-    const pid_t pid = Start(prefix, fds[1]);
-    ::close(fds[1]);
-    const std::string marker = "Rebuilding file structure...";
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kExitTimeoutMs);
-    std::string seen;
-    char buffer[4096];
-    while (Clock::now() < deadline) {
-      pollfd p{fds[0], POLLIN, 0};
-      if (::poll(&p, 1, 50) <= 0) continue;
-      const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-      if (n <= 0) break;
-      seen.append(buffer, static_cast<std::size_t>(n));
-      if (seen.find(marker) != std::string::npos) break;
-      seen.erase(0, seen.size() > marker.size() ? seen.size() - marker.size() : 0);
-    }
-    ::close(fds[0]);  // later progress lines find no reader; the kill follows
-    return pid;
   }
 
   // Files below SavePath whose bytes are not those of the site's file of
@@ -151,7 +144,7 @@ TEST_F(KillSafetyTest, KilledCrawlsLeaveNoWrongFileAndTheNextCrawlCompletesTheSi
     // Every other kill aims at the rebuild, a short moment of each crawl;
     // the last one lands mid-crawl, so the final crawl has leftovers to carry.
     const bool atRebuild = run % 2 == 1 && run != runs - 1;
-    const pid_t pid = atRebuild ? StartUntilRebuilding("") : Start("");
+    const pid_t pid = Start("", atRebuild);
     const long waitMs = run == runs - 1 ? crawlMs / 2
                         : atRebuild     ? moment(random) % 4
                                         : moment(random);
