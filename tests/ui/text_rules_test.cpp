@@ -61,24 +61,21 @@ TEST(SettingsFile, ReadsAllFifteenLinesAndIgnoresTheRest) {
   EXPECT_EQ(read.Values[14].Number, 1);
 }
 
-TEST(SettingsFile, StopsBeforeTheFirstLineThatCannotBeApplied) {
+TEST(SettingsFile, StopsBeforeTheFirstLineThatCannotBeAppliedAndTakesWhatAShortFileHolds) {
+  // kGoodLines with line `line` (from 1) replaced by `text`, or cut before
+  // it when `text` is null; the reading must give `line - 1` values.
   const struct { std::size_t line; const char* text; } bad[] = {
       {2, "x"}, {3, "3"}, {4, "-1"}, {5, "1.5"}, {11, "2"}, {11, "-2"}, {12, ""}, {15, "yes"},
+      {6, nullptr}, {1, nullptr},
   };
   for (const auto& b : bad) {
     auto lines = kGoodLines;
-    lines[b.line - 1] = b.text;
+    if (b.text) lines[b.line - 1] = b.text;
+    else lines.resize(b.line - 1);
     const SettingsRead read = ParseSettings(JoinLinesCrLf(lines));
-    EXPECT_FALSE(read.Complete) << b.line << " " << b.text;
-    EXPECT_EQ(read.Values.size(), b.line - 1) << b.line << " " << b.text;
+    EXPECT_FALSE(read.Complete) << b.line << " " << (b.text ? b.text : "(cut)");
+    EXPECT_EQ(read.Values.size(), b.line - 1) << b.line << " " << (b.text ? b.text : "(cut)");
   }
-}
-
-TEST(SettingsFile, ShortAndEmptyFilesGiveWhatTheyHold) {
-  const SettingsRead five = ParseSettings("/x\r\n1\r\n0\r\n1\r\n0\r\n");
-  EXPECT_FALSE(five.Complete);
-  EXPECT_EQ(five.Values.size(), 5u);
-  EXPECT_TRUE(ParseSettings("").Values.empty());
   // A unit of -1 and text lines that are no numbers are acceptable.
   auto lines = kGoodLines;
   lines[9] = "abc";
