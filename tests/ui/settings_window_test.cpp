@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <QPushButton>
 #include <filesystem>
 
 #include "engine/text_lines.h"
