@@ -33,9 +33,13 @@ int LocalSecondsOfDay() {
 
 class KestrelinCrawlTest : public test::SandboxedTest {
  protected:
+  void SetUp() override {
+    SandboxedTest::SetUp();
+    server.ServeFolder(SandboxPath("site"));
+  }
+  // Runs the tool (the one built beside these tests, unless the environment
+  // names another) with `arguments`; its stderr goes to stderr.txt.
   RunResult Run(const std::string& arguments) {
-    // The tool under test: the one built beside these tests, unless the
-    // environment names another.
     const char* tool = std::getenv("KESTRELIN_CRAWL");
     const std::string command = Quoted(tool ? tool : KESTRELIN_CRAWL_PATH) + " " + arguments +
                                 " 2>" + Quoted(SandboxPath("stderr.txt"));
@@ -43,17 +47,20 @@ class KestrelinCrawlTest : public test::SandboxedTest {
     std::FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return result;
     char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
       result.Stdout.append(buffer, n);
-    }
     const int status = ::pclose(pipe);
     result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
   }
-  std::string CommonArguments() const {
-    return "--SavePath=" + Quoted(SandboxPath("save")) + " --program-dir=" +
-           Quoted(SandboxPath("program")) + " --cache-dir=" + Quoted(SandboxPath("inet"));
+  // A crawl of the server's `path` into the sandbox's save, program and
+  // cache folders.
+  RunResult Crawl(const std::string& path, const std::string& options = "") {
+    return Run("--URL=" + Quoted(server.BaseUrl() + path) + " " + options + " --SavePath=" +
+               Quoted(SandboxPath("save")) + " --program-dir=" + Quoted(SandboxPath("program")) +
+               " --cache-dir=" + Quoted(SandboxPath("inet")));
   }
+  std::string Stderr() const { return ReadFileAt("stderr.txt"); }
   test::TestServer server;
 };
 
@@ -64,44 +71,31 @@ TEST_F(KestrelinCrawlTest, BadArgumentsGiveUsageAndExitTwo) {
   }
 }
 
-TEST_F(KestrelinCrawlTest, CrawlsASitePrintingTheFinalLogAndTheMessage) {
+TEST_F(KestrelinCrawlTest, CrawlsASitePrintingTheFinalLogAndFetchesAnEditedCopyAgain) {
   WriteFileAt("site/d/index.html", "<img src=\"img/a.gif\"><img src=\"gone.gif\">");
   WriteFileAt("site/d/img/a.gif", "GIF89a");
-  server.ServeFolder(SandboxPath("site"));
   const std::string page = server.BaseUrl() + "/d/index.html";
-  const RunResult result = Run("--URL=" + Quoted(page) + " " + CommonArguments());
-  ASSERT_EQ(result.ExitCode, 0) << test::ReadWholeFile(SandboxPath("stderr.txt"));
+  const RunResult result = Crawl("/d/index.html");
+  ASSERT_EQ(result.ExitCode, 0) << Stderr();
   EXPECT_EQ(ReadFileAt("save/d/img/a.gif"), "GIF89a");
   // The copied file has the permissions a new file of the user's gets.
   const mode_t mask = ::umask(0);
   ::umask(mask);
   const auto perms = std::filesystem::status(SandboxPath("save/d/img/a.gif")).permissions();
   EXPECT_EQ(static_cast<mode_t>(perms) & 0777, 0666 & ~mask);
-  const std::string gone = server.BaseUrl() + "/d/gone.gif";
   // The failed file's line: red, keyed by the link and its page.
-  EXPECT_NE(result.Stdout.find("R\t" + gone + " (" + page + ")\t"), std::string::npos)
+  EXPECT_NE(result.Stdout.find("R\t" + server.BaseUrl() + "/d/gone.gif (" + page + ")\t"),
+            std::string::npos)
       << result.Stdout;
   EXPECT_NE(result.Stdout.find("\nMESSAGE\tCompleted downloading.\\r\\n\\r\\nDuration: "),
             std::string::npos)
       << result.Stdout;
-  EXPECT_NE(ReadFileAt("program/fail.txt").find(gone), std::string::npos);
-}
 
-// A copied file shares its bytes with the internet cache's copy (one file
-// system); a user's edit of it in place must not pass for the server's
-// version at the next crawl, which would otherwise get "not modified".
-TEST_F(KestrelinCrawlTest, AFileTheUserEditedInPlaceIsFetchedAgainNextTime) {
-  WriteFileAt("site/d/index.html", "<img src=\"img/a.gif\">");
-  WriteFileAt("site/d/img/a.gif", "GIF89a");
-  server.ServeFolder(SandboxPath("site"));
-  const std::string arguments = "--URL=" + Quoted(server.BaseUrl() + "/d/index.html") + " " +
-                                CommonArguments();
-  ASSERT_EQ(Run(arguments).ExitCode, 0);
-  {
-    std::ofstream edit(SandboxPath("save/d/img/a.gif"), std::ios::binary | std::ios::app);
-    edit << " edited";
-  }
-  ASSERT_EQ(Run(arguments).ExitCode, 0);
+  // A copied file shares its bytes with the internet cache's copy (one file
+  // system); a user's edit of it in place must not pass for the server's
+  // version at the next crawl, which would otherwise get "not modified".
+  std::ofstream(SandboxPath("save/d/img/a.gif"), std::ios::binary | std::ios::app) << " edited";
+  ASSERT_EQ(Crawl("/d/index.html").ExitCode, 0);
   EXPECT_EQ(ReadFileAt("save/d/img/a.gif"), "GIF89a");
   EXPECT_EQ(ReadFileAt("site/d/img/a.gif"), "GIF89a");
 }
@@ -109,11 +103,8 @@ TEST_F(KestrelinCrawlTest, AFileTheUserEditedInPlaceIsFetchedAgainNextTime) {
 TEST_F(KestrelinCrawlTest, TraceShowsEveryOperation) {
   WriteFileAt("site/index.html", "<a href=\"b.html\">b</a>");
   WriteFileAt("site/b.html", "b");
-  server.ServeFolder(SandboxPath("site"));
-  const RunResult result =
-      Run("--URL=" + Quoted(server.BaseUrl() + "/index.html") + " --trace " + CommonArguments());
-  ASSERT_EQ(result.ExitCode, 0);
-  const std::string trace = test::ReadWholeFile(SandboxPath("stderr.txt"));
+  ASSERT_EQ(Crawl("/index.html", "--trace").ExitCode, 0);
+  const std::string trace = Stderr();
   EXPECT_EQ(trace.rfind("CLEAR\n", 0), 0u) << trace;
   EXPECT_NE(trace.find("\nLINK\t" + server.BaseUrl() + "/b.html\n"), std::string::npos) << trace;
   EXPECT_NE(trace.find("\nADD\tDownloading " + server.BaseUrl() + "/b.html\t\n"),
@@ -128,10 +119,8 @@ TEST_F(KestrelinCrawlTest, FailTxtGetsOneBlockPerFailingCrawlAndNothingOtherwise
   WriteFileAt("site/ok/index.html", "<img src=\"a.gif\">");
   WriteFileAt("site/ok/a.gif", "a");
   WriteFileAt("site/bad/index.html", "<img src=\"gone.gif\">");
-  server.ServeFolder(SandboxPath("site"));
   const std::string failPath = SandboxPath("program/fail.txt");
-  const std::string ok = "--URL=" + Quoted(server.BaseUrl() + "/ok/index.html") + " ";
-  ASSERT_EQ(Run(ok + CommonArguments()).ExitCode, 0);
+  ASSERT_EQ(Crawl("/ok/index.html").ExitCode, 0);
   EXPECT_FALSE(std::filesystem::exists(failPath));
 
   const std::string page = server.BaseUrl() + "/bad/index.html";
@@ -139,7 +128,7 @@ TEST_F(KestrelinCrawlTest, FailTxtGetsOneBlockPerFailingCrawlAndNothingOtherwise
   std::string expected;
   for (int crawl = 0; crawl < 2; ++crawl) {
     const int before = LocalSecondsOfDay();
-    ASSERT_EQ(Run("--URL=" + Quoted(page) + " " + CommonArguments()).ExitCode, 0);
+    ASSERT_EQ(Crawl("/bad/index.html").ExitCode, 0);
     const int after = LocalSecondsOfDay();
     const std::string report = test::ReadWholeFile(failPath);
     ASSERT_GE(report.size(), expected.size() + page.size() + 12);
@@ -155,7 +144,7 @@ TEST_F(KestrelinCrawlTest, FailTxtGetsOneBlockPerFailingCrawlAndNothingOtherwise
                 "/bad/gone.gif (" + page + ")\r\n" + rule + "\r\n\r\n";
     EXPECT_EQ(report, expected);
   }
-  ASSERT_EQ(Run(ok + CommonArguments()).ExitCode, 0);
+  ASSERT_EQ(Crawl("/ok/index.html").ExitCode, 0);
   EXPECT_EQ(test::ReadWholeFile(failPath), expected);
 }
 
@@ -163,14 +152,13 @@ TEST_F(KestrelinCrawlTest, FailTxtGetsOneBlockPerFailingCrawlAndNothingOtherwise
 // line keeps its failure text, no report, and what came down is still moved
 // into SavePath and timed.
 TEST_F(KestrelinCrawlTest, AStopSkipsTheReportButKeepsTheDownloads) {
-  WriteFileAt("site/d/index.html", "<img src=\"gone.gif\"><img src=\"a.gif\"><img src=\"b.gif\">");
+  const std::string index = "<img src=\"gone.gif\"><img src=\"a.gif\"><img src=\"b.gif\">";
+  WriteFileAt("site/d/index.html", index);
   WriteFileAt("site/d/a.gif", "a");
   WriteFileAt("site/d/b.gif", "b");
-  server.ServeFolder(SandboxPath("site"));
   const std::string d = server.BaseUrl() + "/d/";
   // Stop asked while the third file (a.gif) comes down.
-  const RunResult result =
-      Run("--URL=" + Quoted(d + "index.html") + " --stop-after-files=3 " + CommonArguments());
+  const RunResult result = Crawl("/d/index.html", "--stop-after-files=3");
   ASSERT_EQ(result.ExitCode, 0);
   const std::string log =
       ".\t\tNo \"robots.txt\" file found.  All files that can be found will be downloaded.\n"
@@ -185,7 +173,7 @@ TEST_F(KestrelinCrawlTest, AStopSkipsTheReportButKeepsTheDownloads) {
   EXPECT_EQ(result.Stdout.substr(0, log.size()), log);
   EXPECT_TRUE(std::regex_match(result.Stdout.substr(log.size()), std::regex("\\d+ seconds\\.\n")))
       << result.Stdout;
-  EXPECT_EQ(ReadFileAt("save/d/index.html"), "<img src=\"gone.gif\"><img src=\"a.gif\"><img src=\"b.gif\">");
+  EXPECT_EQ(ReadFileAt("save/d/index.html"), index);
   EXPECT_EQ(ReadFileAt("save/d/a.gif"), "a");
   EXPECT_FALSE(std::filesystem::exists(SandboxPath("save/d/b.gif")));
   EXPECT_FALSE(std::filesystem::exists(SandboxPath("program/fail.txt")));

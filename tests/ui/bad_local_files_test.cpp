@@ -134,15 +134,14 @@ class BadLocalFilesTest : public test::MainWindowTest {
         }
         break;
       case Bad::Empty: replaceByFile(""); break;
-      case Bad::Huge:
-        if (name == "ksgrab.cfg") {
-          std::string text = good;
-          while (text.size() < kHugeBytes) text += "1\r\n";
-          replaceByFile(text);
-        } else {
-          replaceByFile(cache ? std::string(kHugeBytes, 'x') : HugeTypeList());
-        }
+      case Bad::Huge: {  // a settings file with endless extra lines, a huge list or file
+        std::string text = good;
+        while (name == "ksgrab.cfg" && text.size() < kHugeBytes) text += "1\r\n";
+        replaceByFile(name == "ksgrab.cfg" ? text
+                      : cache              ? std::string(kHugeBytes, 'x')
+                                           : HugeTypeList());
         break;
+      }
       case Bad::Folder:
         if (!cache) fs::remove(path);
         test::WriteWholeFile(fs::path(path) / "keep.txt", "the user's");
@@ -166,26 +165,28 @@ class BadLocalFilesTest : public test::MainWindowTest {
     }
   }
 
-  static double SecondsSince(std::chrono::steady_clock::time_point start) {
+  // The message at `index` is an "Error" that holds `text` and names the
+  // spoiled file and none of the others; a null `text` means no message.
+  void ExpectOwnFileMessage(std::size_t index, const std::string& file, const char* text) {
+    const auto& messages = dialogs.Messages;
+    if (!text) {
+      EXPECT_EQ(messages.size(), index) << (messages.size() > index ? messages[index].Text : "");
+      return;
+    }
+    ASSERT_EQ(messages.size(), index + 1);
+    ExpectMessage(index, "Error", text);
+    for (const char* own : kOwnFiles)
+      EXPECT_EQ(messages[index].Text.find(own) != std::string::npos, own == file)
+          << own << " in: " << messages[index].Text;
+  }
+  // Seconds `step` takes.
+  template <typename Step>
+  static double Timed(Step step) {
+    const auto start = std::chrono::steady_clock::now();
+    step();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
 };
-
-// The message at `index` is an "Error" that holds `text` and names the
-// row's own file and none of the others; a null `text` means no message.
-void ExpectMessage(const std::vector<test::AskedMessage>& messages, std::size_t index,
-                   const std::string& file, const char* text) {
-  if (!text) {
-    EXPECT_EQ(messages.size(), index) << (messages.size() > index ? messages[index].Text : "");
-    return;
-  }
-  ASSERT_EQ(messages.size(), index + 1);
-  EXPECT_EQ(messages[index].Title, "Error");
-  EXPECT_NE(messages[index].Text.find(text), std::string::npos) << messages[index].Text;
-  for (const char* own : kOwnFiles)
-    EXPECT_EQ(messages[index].Text.find(own) != std::string::npos, own == file)
-        << own << " in: " << messages[index].Text;
-}
 
 TEST_F(BadLocalFilesTest, EachSpoiledFileGivesDefaultsOrAMessageAndLosesNoOtherFile) {
   const std::string good = GoodCfg();
@@ -232,10 +233,8 @@ TEST_F(BadLocalFilesTest, EachSpoiledFileGivesDefaultsOrAMessageAndLosesNoOtherF
     const std::string planted = before[name].count("") ? before[name][""] : "";
     dialogs.Messages.clear();
 
-    auto start = std::chrono::steady_clock::now();
-    OpenWindow();
-    const double openSeconds = SecondsSince(start);
-    ExpectMessage(dialogs.Messages, 0, name, row.StartMessage);
+    const double openSeconds = Timed([&] { OpenWindow(); });
+    ExpectOwnFileMessage(0, name, row.StartMessage);
     const std::size_t startMessages = dialogs.Messages.size();
     if (name == "ksgrab.cfg" && row.Kind != Bad::Folder) {
       EXPECT_EQ(test::ReadWholeFile(Own(name)), row.EmptiedAtStart ? "" : planted);
@@ -256,10 +255,8 @@ TEST_F(BadLocalFilesTest, EachSpoiledFileGivesDefaultsOrAMessageAndLosesNoOtherF
           << file;
     }
 
-    start = std::chrono::steady_clock::now();
-    CloseWindow();
-    const double closeSeconds = SecondsSince(start);
-    ExpectMessage(dialogs.Messages, startMessages, name, row.CloseMessage);
+    const double closeSeconds = Timed([&] { CloseWindow(); });
+    ExpectOwnFileMessage(startMessages, name, row.CloseMessage);
     if (row.Kind == Bad::Huge)
       std::printf("[ timing   ] %s huge: start-up %.2f s, shut-down %.2f s\n", row.File,
                   openSeconds, closeSeconds);

@@ -51,47 +51,68 @@ class CrawlWindowTest : public test::MainWindowTest {
     for (int i = 0; i < count; ++i) {
       const std::string name = "f" + std::to_string(i) + ".txt";
       page += "<a href=\"" + name + "\">x</a>";
-      test::DeclaredResponse slow;
-      slow.Body = "file " + std::to_string(i);
-      slow.ContentType = "text/plain";
-      slow.DelayMs = 25;
-      server.Declare("/s/" + name, slow);
+      DeclareSlow("/s/" + name, "file " + std::to_string(i), 25);
     }
     WriteFileAt("site/s/index.html", page + "</html>");
   }
+  void DeclareSlow(const std::string& path, const std::string& body, int delayMs) {
+    test::DeclaredResponse slow;
+    slow.Body = body;
+    slow.ContentType = "text/plain";
+    slow.DelayMs = delayMs;
+    server.Declare(path, slow);
+  }
 
   // Runs `step` on every timer tick of the crawl until it returns true.
-  void DuringCrawl(std::function<bool()> step) {
+  QTimer* DuringCrawl(std::function<bool()> step) {
     auto* timer = new QTimer(window_.get());
     timer->setInterval(2);
-    QObject::connect(timer, &QTimer::timeout, [timer, step] {
-
-      if (step()) timer->stop();
-    });
+    QObject::connect(timer, &QTimer::timeout, [timer, step] { if (step()) timer->stop(); });
     timer->start();
+    return timer;
+  }
+
+  // Crawls a page of slow files and, once a file has started, runs `stop`
+  // until it returns true; the crawl must then end with the stop line.
+  void CrawlAndStop(int files, bool hide, const std::function<bool(frmMain&)>& stop) {
+    SlowSite(files);
+    frmMain& w = Prepared("/s/index.html");
+    Find<QCheckBox>("chkHideDLing")->setChecked(hide);
+    bool stopped = false;
+    QTimer* timer = DuringCrawl([&] { return AFileStarted() && (stopped = stop(w)); });
+    w.cmdDownload_Click();
+    delete timer;
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(HasLineStarting("Downloading stopped at command"));
   }
 
   bool HasLineStarting(const std::string& prefix) {
-    for (const auto& line : window_->Log().Lines())
-      if (StartsWith(line.Text, prefix)) return true;
-    return false;
+    const auto& lines = window_->Log().Lines();
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const auto& line) { return StartsWith(line.Text, prefix); });
   }
-
   // A file's line reads "Downloading ..." while it loads, "Downloaded ..."
   // once it is in.
   bool AFileStarted() { return HasLineStarting("Downloading ") || HasLineStarting("Downloaded "); }
-
   long Completions() {
-    long n = 0;
-    for (const auto& m : dialogs.Messages)
-      if (StartsWith(m.Text, "Completed downloading.\r\n\r\nDuration: ")) ++n;
-    return n;
+    return std::count_if(dialogs.Messages.begin(), dialogs.Messages.end(), [](const auto& m) {
+      return StartsWith(m.Text, "Completed downloading.\r\n\r\nDuration: ");
+    });
+  }
+
+  // After a crawl: the Download button back, the panel usable, no stop pending.
+  void ExpectIdle() {
+    EXPECT_TRUE(Find<QPushButton>("cmdDownload")->isVisible());
+    EXPECT_FALSE(Find<QPushButton>("cmdStop")->isVisible());
+    EXPECT_TRUE(Find<QWidget>("picContain")->isEnabled());
+    EXPECT_FALSE(window_->Crawling());
+    EXPECT_EQ(window_->State().StopDownload, 0);
   }
 
   test::TestServer server;
 };
 
-TEST_F(CrawlWindowTest, DownloadCopiesTheSiteAndEndsWithTheDurationBox) {
+TEST_F(CrawlWindowTest, DownloadCopiesTheSiteEndsWithTheDurationBoxAndKeysTheFailedLine) {
   WriteFileAt("site/d/index.html", "<html><img src=\"img/a.gif\"><img src=\"gone.gif\"></html>");
   WriteFileAt("site/d/img/a.gif", "GIF89a");
   Prepared("/d/index.html").cmdDownload_Click();
@@ -100,11 +121,7 @@ TEST_F(CrawlWindowTest, DownloadCopiesTheSiteAndEndsWithTheDurationBox) {
   EXPECT_EQ(dialogs.Messages.back().Title, "Kestrelin");
   EXPECT_EQ(ReadFileAt("dest/d/img/a.gif"), "GIF89a");
   EXPECT_TRUE(std::filesystem::exists(SandboxPath("dest/d/index.html")));
-  EXPECT_TRUE(Find<QPushButton>("cmdDownload")->isVisible());
-  EXPECT_FALSE(Find<QPushButton>("cmdStop")->isVisible());
-  EXPECT_TRUE(Find<QWidget>("picContain")->isEnabled());
-  EXPECT_FALSE(window_->Crawling());
-  EXPECT_EQ(window_->State().StopDownload, 0);
+  ExpectIdle();
   EXPECT_GT(window_->Yields(), 0);
   // The bar's painting, held during the crawl, is back on, showing the end.
   auto* bar = Find<QProgressBar>("pBar");
@@ -123,14 +140,24 @@ TEST_F(CrawlWindowTest, DownloadCopiesTheSiteAndEndsWithTheDurationBox) {
   EXPECT_EQ(list->item(red)->foreground().color(), QColor(255, 0, 0));
   EXPECT_EQ(window_->LineKey(red + 1), record);
   EXPECT_NE(ReadFileAt("program/fail.txt").find(record), std::string::npos);
+
+  // The pop-up menu opens on a keyed line only, on the right button only,
+  // and its commands open the file and the page of the key.
+  list->setCurrentRow(red == 0 ? 1 : 0);
+  ASSERT_EQ(window_->LineKey(list->currentRow() + 1), "");
+  EXPECT_FALSE(window_->lstProgress_MouseUp(Qt::RightButton, QPoint(5, 5)));
+  list->setCurrentRow(red);
+  EXPECT_FALSE(window_->lstProgress_MouseUp(Qt::LeftButton, QPoint(5, 5)));
+  EXPECT_TRUE(window_->lstProgress_MouseUp(Qt::RightButton, QPoint(5, 5)));
+  Find<QMenu>("lstMenu")->hide();
+  window_->mnuFile_Click();
+  window_->mnuOpen_Click();
+  EXPECT_EQ(dialogs.Opened, (std::vector<std::string>{server.BaseUrl() + "/d/gone.gif",
+                                                       server.BaseUrl() + "/d/index.html"}));
 }
 
 TEST_F(CrawlWindowTest, TheWindowKeepsServingEventsDuringOneLongTransfer) {
-  test::DeclaredResponse slow;
-  slow.Body = "slow file";
-  slow.ContentType = "text/plain";
-  slow.DelayMs = 1200;
-  server.Declare("/l/slow.txt", slow);
+  DeclareSlow("/l/slow.txt", "slow file", 1200);
   WriteFileAt("site/l/index.html", "<html><a href=\"slow.txt\">x</a></html>");
   frmMain& w = Prepared("/l/index.html");
 
@@ -151,99 +178,48 @@ TEST_F(CrawlWindowTest, TheWindowKeepsServingEventsDuringOneLongTransfer) {
   EXPECT_LT(longestGap, 600);
 }
 
-TEST_F(CrawlWindowTest, PopUpMenuOpensTheFileAndThePageOfAKeyedLine) {
-  WriteFileAt("site/d/index.html", "<html><img src=\"gone.gif\"></html>");
-  Prepared("/d/index.html").cmdDownload_Click();
-  auto* list = Find<QListWidget>("lstProgress");
-  long keyed = 0, plain = 0;
-  for (long n = 1; n <= window_->LineCount(); ++n)
-    (window_->LineKey(n).empty() ? plain : keyed) = n;
-  ASSERT_GT(keyed, 0);
-  ASSERT_GT(plain, 0);
-
-  list->setCurrentRow(static_cast<int>(plain - 1));
-  EXPECT_FALSE(window_->lstProgress_MouseUp(Qt::RightButton, QPoint(5, 5)));
-  list->setCurrentRow(static_cast<int>(keyed - 1));
-  EXPECT_FALSE(window_->lstProgress_MouseUp(Qt::LeftButton, QPoint(5, 5)));
-  EXPECT_TRUE(window_->lstProgress_MouseUp(Qt::RightButton, QPoint(5, 5)));
-  Find<QMenu>("lstMenu")->hide();
-
-  window_->mnuFile_Click();
-  window_->mnuOpen_Click();
-  ASSERT_EQ(dialogs.Opened.size(), 2u);
-  EXPECT_EQ(dialogs.Opened[0], server.BaseUrl() + "/d/gone.gif");
-  EXPECT_EQ(dialogs.Opened[1], server.BaseUrl() + "/d/index.html");
-}
-
 TEST_F(CrawlWindowTest, StopFromTheWindowEndsTheCrawlAtTheNextFile) {
-  SlowSite(30);
-  frmMain& w = Prepared("/s/index.html");
-  bool stopped = false, idleButtonsAtStop = false, panelDisabledAtStop = false;
-  DuringCrawl([&] {
-    if (!AFileStarted()) return false;
+  CrawlAndStop(30, false, [&](frmMain& w) {
     w.cmdDownload_Click();  // a second start is ignored while the crawl runs
     w.cmdStop_Click();
-    stopped = w.State().StopDownload == -1;
-    idleButtonsAtStop = Find<QPushButton>("cmdDownload")->isVisible() &&
-                        !Find<QPushButton>("cmdStop")->isVisible();
-    panelDisabledAtStop = !Find<QWidget>("picContain")->isEnabled();
+    EXPECT_EQ(w.State().StopDownload, -1);
+    EXPECT_TRUE(Find<QPushButton>("cmdDownload")->isVisible());
+    EXPECT_FALSE(Find<QPushButton>("cmdStop")->isVisible());
+    EXPECT_FALSE(Find<QWidget>("picContain")->isEnabled());
     return true;
   });
-  w.cmdDownload_Click();
-
-  EXPECT_TRUE(stopped);
-  EXPECT_TRUE(idleButtonsAtStop);
-  EXPECT_TRUE(panelDisabledAtStop);
-  EXPECT_TRUE(HasLineStarting("Downloading stopped at command"));
   EXPECT_EQ(Completions(), 1);
-  EXPECT_EQ(w.State().StopDownload, 0);
-  EXPECT_TRUE(Find<QWidget>("picContain")->isEnabled());
+  ExpectIdle();
   const auto copied = test::ListTree(SandboxPath("dest"));
   EXPECT_GE(copied.size(), 1u);  // what was fetched is still moved in
   EXPECT_LT(copied.size(), 31u);
 }
 
 TEST_F(CrawlWindowTest, StopFromTheTrayMenuLeavesTheButtonsAndBringsTheWindowBack) {
-  SlowSite(30);
-  frmMain& w = Prepared("/s/index.html");
-  Find<QCheckBox>("chkHideDLing")->setChecked(true);
-  bool buttonsUntouched = false, titleShowsState = false, oneItem = false;
-  DuringCrawl([&] {
+  CrawlAndStop(30, true, [&](frmMain& w) {
     frmTaskbar* tray = w.Taskbar();
-    if (!tray || !AFileStarted()) return false;
-    oneItem = tray->PMenu()->actions().size() == 1 &&
-              tray->mnuStop()->text() == "&Stop Downloading";
-    titleShowsState = w.windowTitle().startsWith("Kestrelin - ");
+    if (!tray) return false;
+    EXPECT_EQ(tray->PMenu()->actions().size(), 1);
+    EXPECT_EQ(tray->mnuStop()->text(), "&Stop Downloading");
+    // Without a notification area the title carries the crawl's state.
+    EXPECT_TRUE(w.windowTitle().startsWith("Kestrelin - ") ||
+                QSystemTrayIcon::isSystemTrayAvailable());
     tray->mnuStop()->trigger();
-    buttonsUntouched = !Find<QPushButton>("cmdDownload")->isVisible() &&
-                       Find<QPushButton>("cmdStop")->isVisible();
+    EXPECT_FALSE(Find<QPushButton>("cmdDownload")->isVisible());
+    EXPECT_TRUE(Find<QPushButton>("cmdStop")->isVisible());
     return true;
   });
-  w.cmdDownload_Click();
-
-  EXPECT_TRUE(oneItem);
-  EXPECT_TRUE(buttonsUntouched);
-  // Without a notification area the title carries the crawl's state.
-  EXPECT_TRUE(titleShowsState || QSystemTrayIcon::isSystemTrayAvailable());
-  EXPECT_TRUE(HasLineStarting("Downloading stopped at command"));
-  EXPECT_EQ(w.Taskbar(), nullptr);  // the tray window lives for one crawl
-  EXPECT_TRUE(w.isVisible());
-  EXPECT_FALSE(w.isMinimized());
-  EXPECT_EQ(w.windowTitle(), "Kestrelin");
+  EXPECT_EQ(window_->Taskbar(), nullptr);  // the tray window lives for one crawl
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_FALSE(window_->isMinimized());
+  EXPECT_EQ(window_->windowTitle(), "Kestrelin");
   EXPECT_EQ(Completions(), 1);
+  ExpectIdle();
 }
 
 TEST_F(CrawlWindowTest, ClosingDuringACrawlStopsItAndClosesAfterwards) {
-  SlowSite(20);
-  frmMain& w = Prepared("/s/index.html");
-  DuringCrawl([&] {
-    if (!AFileStarted()) return false;
-    w.close();
-    return true;
-  });
-  w.cmdDownload_Click();
-  EXPECT_TRUE(HasLineStarting("Downloading stopped at command"));
-  EXPECT_FALSE(w.isVisible());
+  CrawlAndStop(20, false, [](frmMain& w) { return w.close(), true; });
+  EXPECT_FALSE(window_->isVisible());
   EXPECT_EQ(SplitLinesCr(ReadFileAt("program/ksgrab.cfg")).size(), 15u);
 }
 

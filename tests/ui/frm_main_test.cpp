@@ -1,11 +1,9 @@
 // The main window's controls, design defaults and option reactions.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
@@ -19,9 +17,6 @@ namespace {
 
 class FrmMainTest : public test::MainWindowTest {
  protected:
-  bool IsRed(const char* field) {
-    return Find<QLineEdit>(field)->palette().color(QPalette::Base) == QColor(255, 0, 0);
-  }
   bool DownloadAvailable() { return Find<QPushButton>("cmdDownload")->isEnabled(); }
 };
 
@@ -63,10 +58,23 @@ TEST_F(FrmMainTest, EveryOptionHasItsCaptionToolTipAndDefault) {
     EXPECT_EQ(box->toolTip().toStdString(), b.tip);
     EXPECT_EQ(box->isChecked(), b.checked) << b.name;
   }
+  const struct { const char* name; const char* text; } captions[] = {
+      {"Label1", "Website URL:"},          {"Label2", "Save files to:"},
+      {"cmdHelp", "?"},                    {"cmdNewDir", "Create New Folder"},
+      {"cmdDownload", "Download Files"},   {"cmdStop", "Stop Download"},
+      {"cmdSetIgnore", "Set File Types"},  {"txtURL", ""},
+      {"txtSize", "1"},                    {"lblCreated", "Created by"},
+      {"lblAbout",
+       "Simply put the site URL in the textbox above and click \"Download Files\" to download "
+       "files from that site to a folder on your computer, while preserving the file structure "
+       "of the website when it completes downloading."},
+  };
+  for (const auto& c : captions)
+    EXPECT_EQ(Find<QWidget>(c.name)->property("text").toString().toStdString(), c.text) << c.name;
+  for (const char* disabled :
+       {"cmdSetIgnore", "cmdSetExclusive", "txtSize", "cmbSize", "chkDownloadUnknown"})
+    EXPECT_FALSE(Enabled(disabled)) << disabled;
   EXPECT_EQ(window_->windowTitle(), "Kestrelin");
-  EXPECT_EQ(Find<QLabel>("Label1")->text(), "Website URL:");
-  EXPECT_EQ(Find<QLabel>("Label2")->text(), "Save files to:");
-  EXPECT_EQ(Find<QPushButton>("cmdHelp")->text(), "?");
   EXPECT_EQ(Find<QPushButton>("cmdHelp")->toolTip(), "Open Help File");
   EXPECT_TRUE(Find<QPushButton>("cmdHelp")->font().bold());
   EXPECT_EQ(Find<QGroupBox>("Frame1")->title(), "Options");
@@ -75,26 +83,15 @@ TEST_F(FrmMainTest, EveryOptionHasItsCaptionToolTipAndDefault) {
   EXPECT_EQ(tabs->tabText(0), "Download");
   EXPECT_EQ(tabs->tabText(1), "File");
   EXPECT_EQ(tabs->currentIndex(), 0);
-  EXPECT_EQ(Find<QPushButton>("cmdNewDir")->text(), "Create New Folder");
-  EXPECT_EQ(Find<QPushButton>("cmdDownload")->text(), "Download Files");
-  EXPECT_EQ(Find<QPushButton>("cmdStop")->text(), "Stop Download");
   EXPECT_FALSE(Find<QPushButton>("cmdStop")->isVisible());
   EXPECT_TRUE(Find<QPushButton>("cmdDownload")->isVisible());
   EXPECT_EQ(Find<QPushButton>("cmdDownload")->geometry(), Find<QPushButton>("cmdStop")->geometry());
-  EXPECT_EQ(Find<QPushButton>("cmdSetIgnore")->text(), "Set File Types");
-  EXPECT_FALSE(Find<QPushButton>("cmdSetIgnore")->isEnabled());
-  EXPECT_FALSE(Find<QPushButton>("cmdSetExclusive")->isEnabled());
-  EXPECT_EQ(Find<QLineEdit>("txtURL")->text(), "");
-  EXPECT_EQ(Find<QLineEdit>("txtSize")->text(), "1");
   EXPECT_EQ(Find<QLineEdit>("txtSize")->maxLength(), 4);
-  EXPECT_FALSE(Find<QLineEdit>("txtSize")->isEnabled());
   auto* unit = Find<QComboBox>("cmbSize");
   ASSERT_EQ(unit->count(), 2);
   EXPECT_EQ(unit->itemText(0), "kb");
   EXPECT_EQ(unit->itemText(1), "Mb");
   EXPECT_EQ(unit->currentIndex(), 0);
-  EXPECT_FALSE(unit->isEnabled());
-  EXPECT_FALSE(Find<QCheckBox>("chkDownloadUnknown")->isEnabled());
   EXPECT_EQ(Find<QListWidget>("lstProgress")->count(), 0);
   EXPECT_NE(Find<QProgressBar>("pBar"), nullptr);
   auto* menu = Find<QMenu>("lstMenu");
@@ -103,17 +100,12 @@ TEST_F(FrmMainTest, EveryOptionHasItsCaptionToolTipAndDefault) {
   EXPECT_EQ(menu->actions()[1]->text(), "Open web page...");
 }
 
-TEST_F(FrmMainTest, AboutTextsAndVersionAreFilledAtStartUp) {
+TEST_F(FrmMainTest, VersionAndLinksAreFilledAtStartUp) {
   OpenWindow();
   EXPECT_EQ(Find<QLabel>("lblVersion")->text().toStdString(),
             "Kestrelin v" + std::to_string(KESTRELIN_VERSION_MAJOR) + "." +
                 std::to_string(KESTRELIN_VERSION_MINOR) + std::to_string(KESTRELIN_VERSION_PATCH));
-  EXPECT_EQ(Find<QLabel>("lblCreated")->text(), "Created by");
   EXPECT_TRUE(Find<QLabel>("lblCreator")->toolTip().startsWith("click to e-mail me at:  "));
-  EXPECT_EQ(Find<QLabel>("lblAbout")->text().toStdString(),
-            "Simply put the site URL in the textbox above and click \"Download Files\" to "
-            "download files from that site to a folder on your computer, while preserving the "
-            "file structure of the website when it completes downloading.");
   window_->lblCreator_Click();
   ASSERT_EQ(dialogs.Opened.size(), 1u);
   EXPECT_EQ(dialogs.Opened[0].rfind("mailto:", 0), 0u);
@@ -123,25 +115,21 @@ TEST_F(FrmMainTest, AboutTextsAndVersionAreFilledAtStartUp) {
 
 TEST_F(FrmMainTest, FileTypeModesExcludeEachOther) {
   OpenWindow();
-  auto* ignore = Find<QCheckBox>("chkNoDownload");
-  auto* only = Find<QCheckBox>("chkOnlyDownload");
-  auto* setIgnore = Find<QPushButton>("cmdSetIgnore");
-  auto* setExclusive = Find<QPushButton>("cmdSetExclusive");
-  only->setChecked(true);
-  EXPECT_TRUE(setExclusive->isEnabled());
-  ignore->click();
-  EXPECT_TRUE(ignore->isChecked());
-  EXPECT_FALSE(only->isChecked());
-  EXPECT_TRUE(setIgnore->isEnabled());
-  EXPECT_FALSE(setExclusive->isEnabled());
-  only->click();
-  EXPECT_FALSE(ignore->isChecked());
-  EXPECT_FALSE(setIgnore->isEnabled());
-  EXPECT_TRUE(setExclusive->isEnabled());
-  only->click();  // both clear is allowed
-  EXPECT_FALSE(ignore->isChecked());
-  EXPECT_FALSE(only->isChecked());
-  EXPECT_FALSE(setExclusive->isEnabled());
+  Find<QCheckBox>("chkOnlyDownload")->setChecked(true);
+  EXPECT_TRUE(Enabled("cmdSetExclusive"));
+  // After each click: ignore checked, only checked, and so their buttons.
+  const struct { const char* click; bool ignore, only; } steps[] = {
+      {"chkNoDownload", true, false},
+      {"chkOnlyDownload", false, true},
+      {"chkOnlyDownload", false, false},  // both clear is allowed
+  };
+  for (const auto& s : steps) {
+    Find<QCheckBox>(s.click)->click();
+    EXPECT_EQ(Checked("chkNoDownload"), s.ignore) << s.click;
+    EXPECT_EQ(Checked("chkOnlyDownload"), s.only) << s.click;
+    EXPECT_EQ(Enabled("cmdSetIgnore"), s.ignore) << s.click;
+    EXPECT_EQ(Enabled("cmdSetExclusive"), s.only) << s.click;
+  }
 }
 
 TEST_F(FrmMainTest, SizeLimitEnablesItsControlsAndKeepsTheirValues) {
@@ -188,43 +176,31 @@ TEST_F(FrmMainTest, ExternalFilesWarningAsksAndCancelClearsTheBox) {
   EXPECT_EQ(dialogs.Messages.size(), 2u);
 }
 
-TEST_F(FrmMainTest, AddressCheckMarksTheFieldAndDecidesDownload) {
+TEST_F(FrmMainTest, AddressAndSizeChecksMarkTheFieldsAndDecideDownload) {
   OpenWindow();
-  auto* url = Find<QLineEdit>("txtURL");
   EXPECT_TRUE(IsRed("txtURL"));  // empty at start-up
   EXPECT_FALSE(DownloadAvailable());
-  url->setText("http://example.com");
-  EXPECT_TRUE(IsRed("txtURL"));
-  url->setText("http://example.com/");
-  EXPECT_FALSE(IsRed("txtURL"));
-  EXPECT_TRUE(DownloadAvailable());
-  url->setText("https://example.com/a");
-  EXPECT_TRUE(DownloadAvailable());
-  url->setText("HTTP://EXAMPLE.COM/");
-  EXPECT_TRUE(IsRed("txtURL"));
-  EXPECT_FALSE(DownloadAvailable());
-}
-
-TEST_F(FrmMainTest, DownloadNeedsEveryEnabledFieldValid) {
-  OpenWindow();
-  Find<QLineEdit>("txtURL")->setText("http://example.com/");
-  Find<QCheckBox>("chkLimitSize")->click();
-  auto* size = Find<QLineEdit>("txtSize");
-  for (const char* bad : {"", "abc", "12kb"}) {
-    size->setText(bad);
-    EXPECT_TRUE(IsRed("txtSize")) << bad;
-    EXPECT_FALSE(DownloadAvailable()) << bad;
+  // The window's wiring of the address and size rules; the rules themselves
+  // are AddressCheck and SizeCheck in text_rules_test. Each row sets the
+  // limit box, the size and the address.
+  const struct { const char* url; bool limit; const char* size; bool urlRed, sizeRed, download; }
+      rows[] = {
+          {"http://example.com", false, "1", true, false, false},
+          {"http://example.com/", false, "1", false, false, true},
+          {"http://example.com/", true, "12kb", false, true, false},
+          {"http://example.com/", false, "12kb", false, true, true},  // a disabled size: ignored
+          {"http://example.com/", true, "1.5", false, false, true},
+          {"http://example.com", true, "1.5", true, false, false},  // the address still counts
+      };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::string(r.url) + " size " + r.size + (r.limit ? " limited" : ""));
+    Find<QCheckBox>("chkLimitSize")->setChecked(r.limit);
+    Find<QLineEdit>("txtSize")->setText(r.size);
+    Find<QLineEdit>("txtURL")->setText(r.url);
+    EXPECT_EQ(IsRed("txtURL"), r.urlRed);
+    if (r.limit) { EXPECT_EQ(IsRed("txtSize"), r.sizeRed); }
+    EXPECT_EQ(DownloadAvailable(), r.download);
   }
-  // A disabled size field no longer counts.
-  Find<QCheckBox>("chkLimitSize")->click();
-  EXPECT_TRUE(DownloadAvailable());
-  Find<QCheckBox>("chkLimitSize")->click();
-  size->setText("1.5");
-  EXPECT_FALSE(IsRed("txtSize"));
-  EXPECT_TRUE(DownloadAvailable());
-  // An invalid address still wins over a valid size.
-  Find<QLineEdit>("txtURL")->setText("http://example.com");
-  EXPECT_FALSE(DownloadAvailable());
 }
 
 TEST_F(FrmMainTest, DownloadRefusesASizeThatIsNoNumber) {

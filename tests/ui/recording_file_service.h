@@ -15,50 +15,34 @@ struct FileCall {
   bool operator==(const FileCall&) const = default;
 };
 
+// One path: recorded as `op`. Two paths: the source as "op-from", the
+// destination as "op-to".
+#define KESTRELIN_RECORD_1(Ret, Method, op)                         \
+  Ret Method(const std::string& path) override {                    \
+    return Note(op, path), real_.Method(path);                      \
+  }
+#define KESTRELIN_RECORD_2(Method, op)                                          \
+  bool Method(const std::string& source, const std::string& destination) override { \
+    Note(op "-from", source);                                                   \
+    return Note(op "-to", destination), real_.Method(source, destination);      \
+  }
+
 class RecordingFileService : public FileService {
  public:
   std::vector<FileCall> Calls;
 
-  bool FolderExists(const std::string& path) override {
-    return Note("exists", path), real_.FolderExists(path);
-  }
-  bool CreateFolder(const std::string& path) override {
-    return Note("mkdir", path), real_.CreateFolder(path);
-  }
-  std::optional<std::uint64_t> FileSize(const std::string& path) override {
-    return Note("size", path), real_.FileSize(path);
-  }
-  bool CopyFile(const std::string& source, const std::string& destination) override {
-    Note("copy-from", source);
-    return Note("copy-to", destination), real_.CopyFile(source, destination);
-  }
-  bool MoveFile(const std::string& source, const std::string& destination) override {
-    Note("move-from", source);
-    return Note("move-to", destination), real_.MoveFile(source, destination);
-  }
-  bool DeleteFile(const std::string& path) override {
-    return Note("delete", path), real_.DeleteFile(path);
-  }
-  std::optional<std::vector<FolderEntry>> Files(const std::string& folder) override {
-    return Note("files", folder), real_.Files(folder);
-  }
-  std::optional<std::vector<FolderEntry>> SubFolders(const std::string& folder) override {
-    return Note("folders", folder), real_.SubFolders(folder);
-  }
-  bool CopyFolder(const std::string& source, const std::string& destinationFolder) override {
-    Note("copy-from", source);
-    return Note("copy-to", destinationFolder), real_.CopyFolder(source, destinationFolder);
-  }
-  bool MoveFolder(const std::string& source, const std::string& destinationFolder) override {
-    Note("move-from", source);
-    return Note("move-to", destinationFolder), real_.MoveFolder(source, destinationFolder);
-  }
-  bool DeleteFolder(const std::string& path) override {
-    return Note("rmdir", path), real_.DeleteFolder(path);
-  }
-  std::optional<std::string> ReadFile(const std::string& path) override {
-    return Note("read", path), real_.ReadFile(path);
-  }
+  KESTRELIN_RECORD_1(bool, FolderExists, "exists")
+  KESTRELIN_RECORD_1(bool, CreateFolder, "mkdir")
+  KESTRELIN_RECORD_1(std::optional<std::uint64_t>, FileSize, "size")
+  KESTRELIN_RECORD_1(bool, DeleteFile, "delete")
+  KESTRELIN_RECORD_1(std::optional<std::vector<FolderEntry>>, Files, "files")
+  KESTRELIN_RECORD_1(std::optional<std::vector<FolderEntry>>, SubFolders, "folders")
+  KESTRELIN_RECORD_1(bool, DeleteFolder, "rmdir")
+  KESTRELIN_RECORD_1(std::optional<std::string>, ReadFile, "read")
+  KESTRELIN_RECORD_2(CopyFile, "copy")
+  KESTRELIN_RECORD_2(MoveFile, "move")
+  KESTRELIN_RECORD_2(CopyFolder, "copy")
+  KESTRELIN_RECORD_2(MoveFolder, "move")
   bool WriteFile(const std::string& path, const std::string& bytes) override {
     return Note("write", path), real_.WriteFile(path, bytes);
   }
@@ -70,5 +54,8 @@ class RecordingFileService : public FileService {
   void Note(const char* op, const std::string& path) { Calls.push_back({op, path}); }
   StdFileService real_;
 };
+
+#undef KESTRELIN_RECORD_1
+#undef KESTRELIN_RECORD_2
 
 }  // namespace kestrelin::test

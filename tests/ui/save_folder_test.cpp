@@ -38,34 +38,30 @@ TEST_F(SaveFolderTest, FolderListShowsParentsAndSubFoldersAndOpensOnActivation) 
 
 TEST_F(SaveFolderTest, NewFolderIsCreatedBelowTheOpenOneAndOpened) {
   OpenWindow();
-  dialogs.PromptAnswers = {"new"};
-  window_->cmdNewDir_Click();
-  ASSERT_EQ(dialogs.Prompts.size(), 1u);
-  EXPECT_EQ(dialogs.Prompts[0], "Enter folder name:");
+  // Each row starts in the home folder; a null answer is Cancel, a null
+  // message none; the message is the whole text or, not `exact`, part of it.
+  const struct {
+    const char* answer; const char* title; const char* message; bool exact; const char* opened;
+  } rows[] = {
+      {"new", nullptr, nullptr, false, "home/new"},
+      {"new", "Kestrelin", "Folder already exists", true, "home/new"},  // and the folder opens
+      {nullptr, nullptr, nullptr, false, "home"},
+      {"missing/inner", "Error", "could not be created", false, "home"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.answer ? r.answer : "Cancel");
+    Dir1()->SetPath(HomeFolder());
+    dialogs.Messages.clear();
+    dialogs.Prompts.clear();
+    if (r.answer) dialogs.PromptAnswers = {r.answer};
+    window_->cmdNewDir_Click();
+    EXPECT_EQ(dialogs.Prompts, std::vector<std::string>{"Enter folder name:"});
+    EXPECT_EQ(Dir1()->Path(), SandboxPath(r.opened));
+    EXPECT_EQ(dialogs.Messages.size(), r.message ? 1u : 0u);
+    if (r.message) ExpectMessage(0, r.title, r.message);
+    if (r.exact && !dialogs.Messages.empty()) { EXPECT_EQ(dialogs.Messages[0].Text, r.message); }
+  }
   EXPECT_TRUE(std::filesystem::is_directory(SandboxPath("home/new")));
-  EXPECT_EQ(Dir1()->Path(), SandboxPath("home/new"));
-  EXPECT_TRUE(dialogs.Messages.empty());
-
-  Dir1()->SetPath(HomeFolder());
-  dialogs.PromptAnswers = {"new"};
-  window_->cmdNewDir_Click();
-  ASSERT_EQ(dialogs.Messages.size(), 1u);
-  EXPECT_EQ(dialogs.Messages[0].Text, "Folder already exists");
-  EXPECT_EQ(dialogs.Messages[0].Title, "Kestrelin");
-  EXPECT_EQ(Dir1()->Path(), SandboxPath("home/new"));
-}
-
-TEST_F(SaveFolderTest, CancelChangesNothingAndAFailedCreationStaysPut) {
-  OpenWindow();
-  window_->cmdNewDir_Click();  // Cancel
-  EXPECT_EQ(Dir1()->Path(), HomeFolder());
-  EXPECT_TRUE(dialogs.Messages.empty());
-  dialogs.PromptAnswers = {"missing/inner"};
-  window_->cmdNewDir_Click();
-  ASSERT_EQ(dialogs.Messages.size(), 1u);
-  EXPECT_EQ(dialogs.Messages[0].Title, "Error");
-  EXPECT_NE(dialogs.Messages[0].Text.find("could not be created"), std::string::npos);
-  EXPECT_EQ(Dir1()->Path(), HomeFolder());
   EXPECT_FALSE(std::filesystem::exists(SandboxPath("home/missing")));
 }
 

@@ -29,9 +29,8 @@ class Screenshots : public test::MainWindowTest {
     if (!folder || !*folder) GTEST_SKIP() << "set KESTRELIN_SCREENSHOTS to a folder";
     out_ = folder;
     MainWindowTest::SetUp();
-    std::filesystem::create_directories(SandboxPath("home/Sites"));
-    std::filesystem::create_directories(SandboxPath("home/Documents"));
-    std::filesystem::create_directories(SandboxPath("home/Downloads"));
+    for (const char* folder : {"Sites", "Documents", "Downloads"})
+      std::filesystem::create_directories(SandboxPath("home/") + folder);
     server.ServeFolder(SandboxPath("site"));
     std::string page = "<html><img src=\"logo.png\"><a href=\"missing.pdf\">m</a>";
     for (int i = 0; i < 40; ++i) {
@@ -67,7 +66,8 @@ TEST_F(Screenshots, OfTheMainWindow) {
   Find<FolderList>("Dir1")->SetPath(SandboxPath("home/Sites"));
   Save("screenshot-idle.png");
 
-  Find<QLineEdit>("txtURL")->setText(QString::fromStdString(server.BaseUrl() + "/guide/index.html"));
+  const std::string url = server.BaseUrl() + "/guide/index.html";
+  Find<QLineEdit>("txtURL")->setText(QString::fromStdString(url));
   bool taken = false;
   auto* timer = new QTimer(window_.get());
   timer->setInterval(5);
@@ -82,11 +82,9 @@ TEST_F(Screenshots, OfTheMainWindow) {
   EXPECT_TRUE(taken);
   // After the crawl, with the red failed line in view.
   auto* list = window_->findChild<QListWidget*>("lstProgress");
-  for (int i = 0; i < list->count(); ++i) {
-    if (!window_->LineKey(i + 1).empty()) {
+  for (int i = 0; i < list->count(); ++i)
+    if (!window_->LineKey(i + 1).empty())
       list->scrollToItem(list->item(i), QAbstractItemView::PositionAtCenter);
-    }
-  }
   Save("screenshot.png");
 
   Find<QCheckBox>("chkLimitSize")->setChecked(true);

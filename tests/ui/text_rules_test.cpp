@@ -3,6 +3,7 @@
 // tray tip's length.
 #include <gtest/gtest.h>
 
+#include "engine/text_lines.h"
 #include "ui/mod_system_tray.h"
 #include "ui/option_checks.h"
 #include "ui/progress_key_targets.h"
@@ -13,19 +14,13 @@ namespace {
 
 TEST(AddressCheck, NeedsTheSchemeAndASeparatorAfterIt) {
   const struct { const char* text; bool valid; } cases[] = {
-      {"http://example.com/", true},
-      {"http://example.com", false},
+      {"http://example.com/", true},  {"http://example.com", false},
       {"http://example.com\\index.html", true},
-      {"https://example.com/", true},
-      {"https://example.com", false},
-      {"HTTP://example.com/", false},
-      {"Https://example.com/", false},
-      {"http://", false},
-      {"http:///", true},
-      {"https://", false},
-      {"", false},
-      {"ftp://example.com/", false},
-      {" http://example.com/", false},
+      {"https://example.com/", true}, {"https://example.com", false},
+      {"HTTP://example.com/", false}, {"Https://example.com/", false},
+      {"http://", false},             {"http:///", true},
+      {"https://", false},            {"", false},
+      {"ftp://example.com/", false},  {" http://example.com/", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsValidAddress(c.text), c.valid) << c.text;
 }
@@ -40,22 +35,15 @@ TEST(SizeCheck, AcceptsSignedIntegersAndDecimals) {
 }
 
 TEST(SizeLimit, MultipliesByTheUnitAndRoundsHalvesToEven) {
-  EXPECT_EQ(ComputeSizeLimit("1.5", 1), 1572864);
-  EXPECT_EQ(ComputeSizeLimit("1.5", 0), 1536);
-  EXPECT_EQ(ComputeSizeLimit("1", 0), 1024);
-  EXPECT_EQ(ComputeSizeLimit("0.00244140625", 0), 2);  // 2.5 bytes
-  EXPECT_EQ(ComputeSizeLimit("0.00341796875", 0), 4);  // 3.5 bytes
-  EXPECT_EQ(ComputeSizeLimit("12", -1), 0);
-  // Four digits of megabytes go past 32 bits and must not wrap around.
-  EXPECT_EQ(ComputeSizeLimit("9999", 1), 9999LL * 1048576);
-  EXPECT_EQ(ComputeSizeLimit("abc", 0), std::nullopt);
-  EXPECT_EQ(ComputeSizeLimit("", 1), std::nullopt);
-}
-
-std::string FifteenLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const auto& line : lines) text += line + "\r\n";
-  return text;
+  const struct { const char* text; int unit; std::optional<std::int64_t> bytes; } cases[] = {
+      {"1.5", 1, 1572864}, {"1.5", 0, 1536}, {"1", 0, 1024},
+      {"0.00244140625", 0, 2},  // 2.5 bytes
+      {"0.00341796875", 0, 4},  // 3.5 bytes
+      {"12", -1, 0},
+      {"9999", 1, 9999LL * 1048576},  // past 32 bits, must not wrap around
+      {"abc", 0, std::nullopt}, {"", 1, std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ComputeSizeLimit(c.text, c.unit), c.bytes) << c.text;
 }
 
 const std::vector<std::string> kGoodLines = {"/home/u/site", "1", "0", "1", "1", "0", "1", "0",
@@ -64,7 +52,7 @@ const std::vector<std::string> kGoodLines = {"/home/u/site", "1", "0", "1", "1",
 TEST(SettingsFile, ReadsAllFifteenLinesAndIgnoresTheRest) {
   auto lines = kGoodLines;
   lines.push_back("garbage");
-  const SettingsRead read = ParseSettings(FifteenLines(lines));
+  const SettingsRead read = ParseSettings(JoinLinesCrLf(lines));
   ASSERT_TRUE(read.Complete);
   ASSERT_EQ(read.Values.size(), 15u);
   EXPECT_EQ(read.Values[0].Text, "/home/u/site");
@@ -73,38 +61,34 @@ TEST(SettingsFile, ReadsAllFifteenLinesAndIgnoresTheRest) {
   EXPECT_EQ(read.Values[14].Number, 1);
 }
 
-TEST(SettingsFile, StopsBeforeTheFirstLineThatCannotBeApplied) {
+TEST(SettingsFile, StopsBeforeTheFirstLineThatCannotBeAppliedAndTakesWhatAShortFileHolds) {
+  // kGoodLines with line `line` (from 1) replaced by `text`, or cut before
+  // it when `text` is null; the reading must give `line - 1` values.
   const struct { std::size_t line; const char* text; } bad[] = {
       {2, "x"}, {3, "3"}, {4, "-1"}, {5, "1.5"}, {11, "2"}, {11, "-2"}, {12, ""}, {15, "yes"},
+      {6, nullptr}, {1, nullptr},
   };
   for (const auto& b : bad) {
     auto lines = kGoodLines;
-    lines[b.line - 1] = b.text;
-    const SettingsRead read = ParseSettings(FifteenLines(lines));
-    EXPECT_FALSE(read.Complete) << b.line << " " << b.text;
-    EXPECT_EQ(read.Values.size(), b.line - 1) << b.line << " " << b.text;
+    if (b.text) lines[b.line - 1] = b.text;
+    else lines.resize(b.line - 1);
+    const SettingsRead read = ParseSettings(JoinLinesCrLf(lines));
+    EXPECT_FALSE(read.Complete) << b.line << " " << (b.text ? b.text : "(cut)");
+    EXPECT_EQ(read.Values.size(), b.line - 1) << b.line << " " << (b.text ? b.text : "(cut)");
   }
-}
-
-TEST(SettingsFile, ShortAndEmptyFilesGiveWhatTheyHold) {
-  const SettingsRead five = ParseSettings("/x\r\n1\r\n0\r\n1\r\n0\r\n");
-  EXPECT_FALSE(five.Complete);
-  EXPECT_EQ(five.Values.size(), 5u);
-  EXPECT_TRUE(ParseSettings("").Values.empty());
   // A unit of -1 and text lines that are no numbers are acceptable.
   auto lines = kGoodLines;
   lines[9] = "abc";
   lines[10] = "-1";
-  EXPECT_TRUE(ParseSettings(FifteenLines(lines)).Complete);
+  EXPECT_TRUE(ParseSettings(JoinLinesCrLf(lines)).Complete);
 }
 
 TEST(SettingsFile, IntegerLinesAllowBlanksAndASign) {
-  EXPECT_EQ(ParseSettingInteger(" 1 "), 1);
-  EXPECT_EQ(ParseSettingInteger("-1"), -1);
-  EXPECT_EQ(ParseSettingInteger("+0"), 0);
-  EXPECT_EQ(ParseSettingInteger("1.0"), std::nullopt);
-  EXPECT_EQ(ParseSettingInteger(""), std::nullopt);
-  EXPECT_EQ(ParseSettingInteger("99999999999"), std::nullopt);
+  const struct { const char* text; std::optional<int> value; } cases[] = {
+      {" 1 ", 1}, {"-1", -1}, {"+0", 0}, {"1.0", std::nullopt}, {"", std::nullopt},
+      {"99999999999", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseSettingInteger(c.text), c.value) << c.text;
 }
 
 TEST(SettingsFile, WritesFifteenCrLfLinesInTheFixedOrder) {

@@ -3,7 +3,11 @@
 // answer at once and record what was asked, and a fixture that builds a
 // main window over a sandboxed program folder.
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,8 +22,16 @@
 namespace kestrelin::test {
 
 // The QApplication of the test binary, created on first use (offscreen
-// unless QT_QPA_PLATFORM says otherwise).
-QApplication& TestApp();
+// unless QT_QPA_PLATFORM says otherwise) and never destroyed: the platform
+// plugin must outlive every static.
+inline QApplication& TestApp() {
+  static int argc = 1;
+  static char name[] = "ui_tests";
+  static char* argv[] = {name, nullptr};
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
 
 struct AskedMessage {
   std::string Title;
@@ -30,34 +42,85 @@ struct AskedMessage {
 
 class RecordingDialogs : public UserDialogs {
  public:
-  MessageAnswer ShowMessage(QWidget* owner, const std::string& title, const std::string& text,
-                            MessageIcon icon, MessageButtons buttons) override;
-  std::string PromptText(QWidget* owner, const std::string& title,
-                         const std::string& message) override;
-  void OpenTarget(const std::string& target) override;
+  MessageAnswer ShowMessage(QWidget*, const std::string& title, const std::string& text,
+                            MessageIcon icon, MessageButtons buttons) override {
+    Messages.push_back({title, text, icon, buttons});
+    return Next(Answers, MessageAnswer::Ok);
+  }
+  std::string PromptText(QWidget*, const std::string&, const std::string& message) override {
+    Prompts.push_back(message);
+    return Next(PromptAnswers, std::string());
+  }
+  void OpenTarget(const std::string& target) override { Opened.push_back(target); }
 
   std::vector<AskedMessage> Messages;
   std::deque<MessageAnswer> Answers;  // Ok once they run out
   std::vector<std::string> Prompts;
   std::deque<std::string> PromptAnswers;  // empty (Cancel) once they run out
   std::vector<std::string> Opened;
+
+ private:
+  template <typename T>
+  static T Next(std::deque<T>& answers, T otherwise) {
+    if (answers.empty()) return otherwise;
+    T answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
 };
 
 class MainWindowTest : public SandboxedTest {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    SandboxedTest::SetUp();
+    TestApp();
+    std::filesystem::create_directories(ProgramFolder());
+    std::filesystem::create_directories(HomeFolder());
+    CurlCacheSettings settings;
+    settings.CacheFolder = SandboxPath("inet");
+    settings.ConnectTimeoutSeconds = 5;
+    settings.StallTimeoutSeconds = 5;
+    cache = std::make_unique<CurlInternetCache>(settings);
+    volumes = {{"/", "/"}};
+  }
+  void TearDown() override {
+    if (window_) CloseWindow();
+    SandboxedTest::TearDown();
+  }
 
   // A new window over the sandbox's program folder; Form_Load has run.
-  frmMain& OpenWindow();
+  frmMain& OpenWindow() {
+    window_ = std::make_unique<frmMain>(MainWindowServices{
+        windowFso ? *windowFso : fso, *cache, clock, dialogs, ProgramFolder(),
+        SandboxPath("program/help.html"), HomeFolder(), volumes});
+    window_->show();
+    window_->Form_Load();
+    return *window_;
+  }
   // Closes the window (the shut-down sequence) and forgets it.
-  void CloseWindow();
+  void CloseWindow() {
+    window_->close();
+    window_.reset();
+  }
 
   template <typename T>
   T* Find(const char* name) const {
     T* found = window_->findChild<T*>(name);
     EXPECT_NE(found, nullptr) << name;
     return found;
+  }
+  bool Checked(const char* box) const { return Find<QCheckBox>(box)->isChecked(); }
+  bool Enabled(const char* name) const { return Find<QWidget>(name)->isEnabled(); }
+  // A field marked invalid: its background is pure red.
+  bool IsRed(const char* field) const {
+    return Find<QLineEdit>(field)->palette().color(QPalette::Base) == QColor(255, 0, 0);
+  }
+  // The message at `index` exists, has `title` and holds `text`.
+  void ExpectMessage(std::size_t index, const std::string& title, const std::string& text) const {
+    ASSERT_GT(dialogs.Messages.size(), index);
+    EXPECT_EQ(dialogs.Messages[index].Title, title);
+    EXPECT_NE(dialogs.Messages[index].Text.find(text), std::string::npos)
+        << dialogs.Messages[index].Text;
   }
 
   std::string ProgramFolder() const { return SandboxPath("program"); }
