@@ -4,41 +4,21 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/curl_internet_cache.h"
-#include "tests/engine/crawl_test_context.h"
+#include "tests/engine/curl_crawl_test.h"
 #include "tests/engine/generated_site.h"
-#include "tests/support/sandbox.h"
-#include "tests/support/test_server.h"
 
 namespace kestrelin {
 namespace {
 
-class DownloadSiteTest : public test::SandboxedTest {
+class DownloadSiteTest : public test::CurlCrawlTest {
  protected:
   void SetUp() override {
-    SandboxedTest::SetUp();
-    CurlCacheSettings settings;
-    settings.CacheFolder = SandboxPath("inet");
-    settings.ConnectTimeoutSeconds = 5;
-    settings.StallTimeoutSeconds = 5;
-    cache = std::make_unique<CurlInternetCache>(settings);
-    t = std::make_unique<test::CrawlTestContext>(SandboxPath("program"), cache.get());
-    t->Host.KeepTrace = false;
-    savePath = SandboxPath("save");
-    server.ServeFolder(SandboxPath("site"));
+    CurlCrawlTest::SetUp();
+    StartCache(5, 5);
+    NewContext();
   }
 
-  void Crawl(std::string url, const CrawlOptions& options) {
-    DownloadSite(t->Ctx, savePath, url, options);
-  }
-
-  test::TestServer server;
-  // More sites for one test; they outlive the cache, which may still hold
-  // kept-alive connections to them.
-  std::vector<std::unique_ptr<test::TestServer>> otherSites;
-  std::unique_ptr<CurlInternetCache> cache;
-  std::unique_ptr<test::CrawlTestContext> t;
-  std::string savePath;
+  std::vector<std::unique_ptr<test::TestServer>> otherSites;  // more sites for one test
 };
 
 TEST_F(DownloadSiteTest, OneFilesRoadEndsInItsFolder) {
