@@ -141,12 +141,6 @@ TEST_F(CrawlCompletionTest, DurationCrossesMidnight) {
   EXPECT_EQ(t->State.Elapsed, 20);
   EXPECT_EQ(t->State.DurationText, "20 seconds.");
   EXPECT_EQ(t->Host.CompletionMessage(), "Completed downloading.\r\n\r\nDuration: 20 seconds.");
-
-  t->State.StartTime = 100;
-  t->Clock.Now = 100 + 3605;
-  CompleteCrawl(t->Ctx, savePath, false, Options());
-  EXPECT_EQ(t->Host.CompletionMessage(),
-            "Completed downloading.\r\n\r\nDuration: 1 hours, 5 seconds.");
 }
 
 TEST_F(CrawlCompletionTest, HiddenCrawlGetsItsWindowBack) {

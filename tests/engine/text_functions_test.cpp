@@ -35,8 +35,7 @@ std::string Nul(const char* text, std::size_t size) { return std::string(text, s
 TEST(UrlText, FolderSiteRootAndSlashes) {
   ExpectEach({{"http://example.com/d/x.html", "http://example.com/d/"},
               {"http://example.com/d/", "http://example.com/d/"},
-              {"no-slash-here", ""},
-              {"", ""},
+              {"no-slash-here", ""}, {"", ""},
               {"https://example.com", "https://"}},
              [](const std::string& s) { return UrlFolder(s); });
   ExpectEach({{"http://example.com/d/x.html", "http://example.com/"},
@@ -57,8 +56,7 @@ TEST(UrlText, FolderSiteRootAndSlashes) {
 
 TEST(UrlText, AttributeAndPageNormalizing) {
   ExpectEach({{"src__=__\"a.gif\"", "src=\"a.gif\""},
-              {"href_=_x", "href=x"},
-              {"value___=y", "value=y"},
+              {"href_=_x", "href=x"}, {"value___=y", "value=y"},
               {"SRC_=x", "SRC_=x"},  // upper case is not folded, but "=_" is
               {"a=___b", "a=b"},
               {"srcsrc_", "srcsrc"}},
@@ -69,8 +67,7 @@ TEST(UrlText, AttributeAndPageNormalizing) {
                return returned;
              });
   ExpectEach({{"<img src = 'a.gif'>", "<img src=\"a.gif\">"},
-              {"keep_under_scores", "keep_under_scores"},
-              {"the src of it", "the srcof it"},
+              {"keep_under_scores", "keep_under_scores"}, {"the src of it", "the srcof it"},
               {"a -.,.- b", "a _ b"},  // the page's own escape text comes out as "_"
               {"<a href  =  \"x y.html\">", "<a href=\"x y.html\">"}},
              [](const std::string& s) { return NormalizePageText(s); });
@@ -95,22 +92,11 @@ TEST(UrlText, JoinPathCollapsesDoubledSeparatorsInOnePass) {
 
 TEST(UrlText, DecodesEscapesInOnePassAndKeepsTheFolderMarker) {
   ExpectEach({{"a+b", "a b"},
-              {"%20", " "},
-              {"%41%42", "AB"},
-              {"%2f", "/"},
-              {"%2F", "/"},
-              {"dir%x%file%20a.html", "dir%x%file a.html"},
-              {"%x%41", "%x%41"},
-              {"%2541", "%41"},
-              {"%4z", "\x04"},
-              {"%zz", Nul("\0", 1)},
-              {"%X%", Nul("\0", 1)},
-              {"abc%", Nul("abc\0", 4)},
-              {"abc%4", "abc\x04"},
-              {"% 4", "\x04"},
-              {"%C3%A9t%C3%A9", "\xC3\xA9t\xC3\xA9"},
-              {"%ff", "\xff"},
-              {"", ""},
+              {"%20", " "}, {"%41%42", "AB"}, {"%2f", "/"}, {"%2F", "/"},
+              {"dir%x%file%20a.html", "dir%x%file a.html"}, {"%x%41", "%x%41"}, {"%2541", "%41"},
+              {"%4z", "\x04"}, {"%zz", Nul("\0", 1)}, {"%X%", Nul("\0", 1)},
+              {"abc%", Nul("abc\0", 4)}, {"abc%4", "abc\x04"}, {"% 4", "\x04"},
+              {"%C3%A9t%C3%A9", "\xC3\xA9t\xC3\xA9"}, {"%ff", "\xff"}, {"", ""},
               {"plain/text.html", "plain/text.html"}},
              [](const std::string& s) { return DecodeUrlText(s); });
 }
@@ -135,7 +121,7 @@ TEST(UrlText, RelativeLinksDropOneFolderPerStepAndStopAtTheHost) {
        "http://example.com/d/e/", "http://example.com/a.gif"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ResolveRelativeLink(c.link, c.base), c.expected) << c.link.substr(0, 40) << " on " << c.base;
+    EXPECT_EQ(ResolveRelativeLink(c.link, c.base), c.expected) << c.link.substr(0, 40) << c.base;
   }
 }
 
@@ -151,8 +137,7 @@ TEST(UrlText, WebDomainKeepsTheLastLabelsBehindWwwOrIsOneRedLine) {
       {"https://shop.example.com/", "https://www.example.com/"},
       {"http://localhost/", ""},
       {"http://co.zz/", ""},
-      {"", ""},
-      {"http:/", ""},
+      {"", ""}, {"http:/", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
@@ -197,31 +182,19 @@ TEST(Names, FlattenedNamesFollowTheLinksPathBelowItsSiteRoot) {
 
 TEST(Names, SafeAndWorkingNamesNeverLeaveTheFolder) {
   ExpectEach({{"..", "%2e%2e"},
-              {".", "%2e"},
-              {"...", "..."},
-              {"..a", "..a"},
-              {"a/b", "a%2fb"},
-              {"../../etc", "..%2f..%2fetc"},
-              {"a\\b", "a%5cb"},
-              {Nul("a\0b", 3), "a%00b"},
-              {"", ""},
-              {"index.html", "index.html"},
-              {"c d.html", "c d.html"},
+              {".", "%2e"}, {"...", "..."}, {"..a", "..a"}, {"a/b", "a%2fb"},
+              {"../../etc", "..%2f..%2fetc"}, {"a\\b", "a%5cb"}, {Nul("a\0b", 3), "a%00b"},
+              {"", ""}, {"index.html", "index.html"}, {"c d.html", "c d.html"},
               {"img%x%a.gif", "img%x%a.gif"},  // markers are left for the next level
               {std::string(kMaxNameBytes, 'x'), std::string(kMaxNameBytes, 'x')}},
              [](const std::string& s) { return SafeName(s); });
   ExpectEach({{"index.html", "index.html"},
-              {"d/img/a.gif", "d%x%img%x%a.gif"},
-              {"docs/", "docs%x%"},
-              {"external/logo.gif", "external%x%logo.gif"},
-              {"a\\b/c", "a%x%b%x%c"},
-              {"a/../../x", "a%x%%2e%2e%x%%2e%2e%x%x"},
-              {"./x", "%2e%x%x"},
-              {"..", "%2e%2e"},
+              {"d/img/a.gif", "d%x%img%x%a.gif"}, {"docs/", "docs%x%"},
+              {"external/logo.gif", "external%x%logo.gif"}, {"a\\b/c", "a%x%b%x%c"},
+              {"a/../../x", "a%x%%2e%2e%x%%2e%2e%x%x"}, {"./x", "%2e%x%x"}, {"..", "%2e%2e"},
               {"../", "%2e%2e%x%"},
               {"a//b", "a%x%b"},  // empty segments vanish
-              {"/x", "x"},
-              {"/", "%x%"},
+              {"/x", "x"}, {"/", "%x%"},
               {"//", "%x%"},
               {Nul("a\0/b", 4), "a%00%x%b"}},
              [](const std::string& s) { return WorkingFileName(s); });
@@ -262,11 +235,8 @@ TEST(Durations, TextsAndMidnight) {
     int seconds;
     const char* expected;
   } cases[] = {
-      {5, "5 seconds."},
-      {0, "0 seconds."},
-      {3605, "1 hours, 5 seconds."},
-      {65, "1 minutes, 5 seconds."},
-      {3600, "1 hours, 0 seconds."},
+      {5, "5 seconds."}, {0, "0 seconds."}, {3605, "1 hours, 5 seconds."},
+      {65, "1 minutes, 5 seconds."}, {3600, "1 hours, 0 seconds."},
       {2 * 3600 + 3 * 60 + 4, "2 hours, 3 minutes, 4 seconds."},
       {kSecondsPerDay + 7, "7 seconds."},  // modulo 24 hours
   };
@@ -291,13 +261,11 @@ TEST(Progress, PercentagesRoundHalfToEven) {
       {"round", 7, 2, 4},      {"round", -1, 2, 0},     {"round", -3, 2, -2},
       {"round", -5, 2, -2},    {"round", 1, 3, 0},      {"round", 2, 3, 1},
       {"round", 125, 10, 12},  {"round", 135, 10, 14},  {"round", 10, 5, 2},
-      {"round", 0, 7, 0},      {"round", 1, -2, 0},     {"round", 3, -2, -2},
-      {"round", 5, 0, 0},
+      {"round", 0, 7, 0},      {"round", 1, -2, 0},     {"round", 3, -2, -2}, {"round", 5, 0, 0},
       // The bar after file i of count; the start page alone is 0.
       {"file", 0, 1, 0},       {"file", 0, 4, 0},       {"file", 1, 4, 25},
       {"file", 3, 4, 75},      {"file", 1, 8, 12},      {"file", 3, 8, 38},
-      {"file", 1, 200, 0},     {"file", 3, 200, 2},     {"file", 2, 3, 67},
-      {"file", 5, 0, 0},
+      {"file", 1, 200, 0},     {"file", 3, 200, 2},     {"file", 2, 3, 67}, {"file", 5, 0, 0},
       // The current page counts as not done: 100 - (count+1-i)*100/(count+1).
       {"page", 0, 0, 0},       {"page", 0, 3, 0},       {"page", 3, 3, 75},
       {"page", 1, 3, 25},      {"page", 7, 7, 88},      {"page", 5, 7, 62},
