@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "tests/engine/curl_crawl_test.h"
-#include "tests/engine/generated_site.h"
 
 namespace kestrelin {
 namespace {
@@ -68,26 +67,6 @@ TEST_F(DownloadSiteTest, PagesReadWithAnyLineEndingKeepTheirLinks) {
     Crawl(server.BaseUrl() + "/p/index.html", CrawlOptions{});
     EXPECT_EQ(ReadFileAt("save/p/a.gif"), "a");
     EXPECT_EQ(ReadFileAt("save/p/b.gif"), "b");
-  }
-}
-
-TEST_F(DownloadSiteTest, AWholeSiteArrivesByteForByteWithItsFailures) {
-  test::TestServer external;
-  external.Declare("/ext.gif", "external bytes", "image/gif");
-  const auto site = test::WriteNestedSite(SandboxPath("site"), external.BaseUrl(), 4, 3);
-  CrawlOptions options;
-  options.RipPageOnly = 0;
-  options.NoGoUp = 0;
-  Crawl(server.BaseUrl() + "/index.html", options);
-  for (const auto& [path, bytes] : site.Reachable) {
-    EXPECT_EQ(ReadFileAt("save/" + path), bytes) << path;
-  }
-  for (const auto& path : site.NeverFetched) EXPECT_EQ(server.RequestCount(path), 0) << path;
-  long red = 0;
-  for (long n = 1; n <= t->Host.LineCount(); ++n) red += t->Host.Log().Line(n).Red ? 1 : 0;
-  EXPECT_EQ(red, static_cast<long>(site.FailingLinks.size()));
-  for (const auto& entry : test::ListEverything(SandboxPath("save"))) {
-    EXPECT_EQ(entry.find(".part"), std::string::npos) << entry;
   }
 }
 

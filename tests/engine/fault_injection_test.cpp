@@ -83,13 +83,15 @@ class FaultInjectionTest : public test::CurlCrawlTest,
 
   void DeclareFaults() {
     const std::string body = std::string(20000, 'b') + test::FileBytes("fault");
-    auto made = [&](Delivery how, int status = 200) {
+    auto made = [&](Delivery how, int status = 200, const std::string& header = "",
+                    const std::string& value = "") {
       DeclaredResponse response;
       response.Body = body;
       response.ContentType = "image/gif";
       response.How = how;
       response.Status = status;
       response.StallMs = 4000;
+      if (!header.empty()) response.Headers.emplace(header, value);
       return response;
     };
     Declare("/faults/reset.gif", made(Delivery::Reset));
@@ -104,9 +106,8 @@ class FaultInjectionTest : public test::CurlCrawlTest,
     empty.Body.clear();
     Declare("/faults/empty.gif", empty);
     Declare("/faults/error.gif", made(Delivery::Normal, 500));
-    DeclaredResponse unauthorized = made(Delivery::Normal, 401);
-    unauthorized.Headers.emplace("WWW-Authenticate", "Basic realm=\"site\"");
-    Declare("/faults/unauthorized.gif", unauthorized);
+    Declare("/faults/unauthorized.gif",
+            made(Delivery::Normal, 401, "WWW-Authenticate", "Basic realm=\"site\""));
     Declare("/faults/forbidden.html", made(Delivery::Normal, 403));
 
     server.Redirect("/faults/loop.gif", "/faults/loop.gif");
@@ -133,12 +134,9 @@ class FaultInjectionTest : public test::CurlCrawlTest,
       heavy.Headers.emplace("X-Filler-" + std::to_string(i), std::string(90, 'h'));
     }
     Declare("/faults/heavy-headers.gif", heavy, true);
-    DeclaredResponse giant = made(Delivery::Normal);  // one header line over curl's limit
-    giant.Headers.emplace("X-Giant", std::string(200000, 'g'));
-    Declare("/faults/giant-header.gif", giant);
-    DeclaredResponse corrupt = made(Delivery::Normal);  // says gzip, is not
-    corrupt.Headers.emplace("Content-Encoding", "gzip");
-    Declare("/faults/corrupt-gzip.gif", corrupt);
+    // One header line over curl's limit; a body that says gzip and is not.
+    Declare("/faults/giant-header.gif", made(Delivery::Normal, 200, "X-Giant", std::string(200000, 'g')));
+    Declare("/faults/corrupt-gzip.gif", made(Delivery::Normal, 200, "Content-Encoding", "gzip"));
 
     // The type the server claims changes nothing: names decide.
     DeclaredResponse pictureAsText = made(Delivery::Normal);
