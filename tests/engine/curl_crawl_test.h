@@ -3,9 +3,11 @@
 // test server, which serves the sandbox folder "site". By default the cache
 // keeps its copies in "inet", the program folder is "program" and crawls
 // save into "save".
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/download_site.h"
 #include "platform/curl_internet_cache.h"
@@ -57,6 +59,19 @@ class CurlCrawlTest : public SandboxedTest {
 
   void Crawl(std::string url, const CrawlOptions& options) {
     DownloadSite(t->Ctx, savePath, url, options);
+  }
+
+  // The keys of the log's red lines, sorted; checks that exactly the keyed
+  // lines are red.
+  std::vector<std::string> RedKeys() const {
+    std::vector<std::string> keys;
+    for (long n = 1; n <= t->Host.LineCount(); ++n) {
+      const auto& line = t->Host.Log().Line(n);
+      EXPECT_EQ(line.Red, !line.Key.empty()) << line.Text.substr(0, 200);
+      if (line.Red) keys.push_back(line.Key);
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
   }
 
   TestServer server;

@@ -196,14 +196,7 @@ class FaultInjectionTest : public test::CurlCrawlTest,
     CrawlSite();
 
     EXPECT_EQ(t->Host.CompletionMessage().rfind("Completed downloading.", 0), 0u);
-    std::vector<std::string> redKeys;
-    for (long n = 1; n <= t->Host.LineCount(); ++n) {
-      const auto& line = t->Host.Log().Line(n);
-      EXPECT_EQ(line.Red, !line.Key.empty()) << line.Text;
-      if (line.Red) redKeys.push_back(line.Key);
-    }
-    std::sort(redKeys.begin(), redKeys.end());
-    EXPECT_EQ(redKeys, expectedKeys);
+    EXPECT_EQ(RedKeys(), expectedKeys);
 
     // Exactly the files that arrived, each byte for byte: nothing of a failure.
     std::vector<std::string> expectedFiles;
