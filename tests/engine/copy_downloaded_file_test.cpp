@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/engine/crawl_test_context.h"
 #include "tests/support/sandbox.h"
 
@@ -25,26 +27,30 @@ class CopyDownloadedFileTest : public test::SandboxedTest {
   const std::string link = "http://example.com/d/a.gif";
 };
 
-TEST_F(CopyDownloadedFileTest, ValidatedCopyReportsDownloaded) {
-  EXPECT_TRUE(CopyDownloadedFile(t->Ctx, source, target, 1, link));
-  EXPECT_EQ(test::ReadWholeFile(target), "GIF89a-bytes");
-  ASSERT_EQ(t->Host.LineCount(), 2);
-  EXPECT_EQ(t->Host.LineText(2), "Downloaded " + link);
-  EXPECT_FALSE(t->Host.Log().Line(2).Red);
-  EXPECT_EQ(test::ReadWholeFile(source), "GIF89a-bytes");  // source untouched
-}
-
-TEST_F(CopyDownloadedFileTest, UnvalidatedCopyLeavesNoLine) {
-  EXPECT_TRUE(CopyDownloadedFile(t->Ctx, source, target, 0, link));
-  EXPECT_EQ(test::ReadWholeFile(target), "GIF89a-bytes");
-  ASSERT_EQ(t->Host.LineCount(), 1);
-  EXPECT_EQ(t->Host.LineText(1), "earlier line");
-}
-
-TEST_F(CopyDownloadedFileTest, ReplacesAnExistingTarget) {
-  test::WriteWholeFile(target, "an older and longer copy of something else");
-  EXPECT_TRUE(CopyDownloadedFile(t->Ctx, source, target, 1, link));
-  EXPECT_EQ(test::ReadWholeFile(target), "GIF89a-bytes");
+// Only a validated copy reports "Downloaded"; an unvalidated one drops its
+// "Downloading" line. A target already there is replaced.
+TEST_F(CopyDownloadedFileTest, CopiesTheBytesAndReportsOnlyWhenValidated) {
+  const struct {
+    int validate;
+    bool targetThere;
+  } cases[] = {{1, false}, {0, false}, {1, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.validate) + (c.targetThere ? " over a target" : ""));
+    std::filesystem::remove(target);
+    if (c.targetThere) test::WriteWholeFile(target, "an older and longer copy of something else");
+    t->Host.ClearLog();
+    t->Host.AddLine("earlier line");
+    t->Host.AddLine("Downloading " + link);
+    EXPECT_TRUE(CopyDownloadedFile(t->Ctx, source, target, c.validate, link));
+    EXPECT_EQ(test::ReadWholeFile(target), "GIF89a-bytes");
+    EXPECT_EQ(test::ReadWholeFile(source), "GIF89a-bytes");
+    ASSERT_EQ(t->Host.LineCount(), 1 + c.validate);
+    EXPECT_EQ(t->Host.LineText(1), "earlier line");
+    if (c.validate) {
+      EXPECT_EQ(t->Host.LineText(2), "Downloaded " + link);
+      EXPECT_FALSE(t->Host.Log().Line(2).Red);
+    }
+  }
 }
 
 TEST_F(CopyDownloadedFileTest, MissingSourceTurnsTheLastLineIntoAKeyedRedFailure) {

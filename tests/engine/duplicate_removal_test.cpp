@@ -56,12 +56,6 @@ TEST(RemoveDuplicateLinks, LargeListsBeyondSixteenBits) {
   EXPECT_EQ(st.FileLinks[39999], "http://h/39999");
 }
 
-}  // namespace
-}  // namespace kestrelin
-
-namespace kestrelin {
-namespace {
-
 // A list that grows in rounds, as the crawl's lists do: the remembering
 // variant must leave exactly what a whole pass leaves after every round.
 TEST(GrowingLinkList, MatchesAWholePassAfterEveryRound) {

@@ -6,17 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 
-#include "engine/download_site.h"
-#include "platform/curl_internet_cache.h"
-#include "tests/engine/crawl_test_context.h"
+#include "tests/engine/curl_crawl_test.h"
 #include "tests/engine/generated_site.h"
-#include "tests/support/sandbox.h"
 #include "tests/support/stored_gzip.h"
-#include "tests/support/test_server.h"
 
 namespace kestrelin {
 namespace {
@@ -25,10 +20,7 @@ namespace fs = std::filesystem;
 using test::DeclaredResponse;
 using test::Delivery;
 
-bool LongTests() {
-  const char* value = std::getenv("KESTRELIN_LONG_TESTS");
-  return value && std::string(value) == "1";
-}
+using test::LongTests;
 
 // One misbehaving file linked from one page of the site. `arrives` holds the
 // bytes a user must find in the destination; empty means the file fails.
@@ -63,15 +55,14 @@ std::string RobotsText(Robots kind) {
   return text + rule;
 }
 
-class FaultInjectionTest : public test::SandboxedTest,
+class FaultInjectionTest : public test::CurlCrawlTest,
                            public ::testing::WithParamInterface<Robots> {
  protected:
   void SetUp() override {
-    SandboxedTest::SetUp();
+    CurlCrawlTest::SetUp();
     tlsServer = std::make_unique<test::TestServer>(test::MakeTestCertificates(SandboxPath("tls")));
     site = test::WriteNestedSite(SandboxPath("site"), external.BaseUrl());
     external.Declare("/ext.gif", "external bytes", "image/gif");
-    server.ServeFolder(SandboxPath("site"));
     // Served from memory: reading 10 MB from disk per request could take the
     // test server longer than the stall timeout on a loaded machine.
     fs::remove(SandboxPath("site/robots.txt"));
@@ -82,12 +73,7 @@ class FaultInjectionTest : public test::SandboxedTest,
     }
     DeclareFaults();
     for (const auto& [name, bytes] : kProgramFiles) WriteFileAt("program/" + name, bytes);
-
-    CurlCacheSettings settings;
-    settings.CacheFolder = SandboxPath("inet");  // no extra authority: the TLS server is untrusted
-    settings.ConnectTimeoutSeconds = 2;
-    settings.StallTimeoutSeconds = 1;
-    cache = std::make_unique<CurlInternetCache>(settings);
+    StartCache(2, 1);  // with no extra authority: the TLS server is untrusted
   }
 
   void Declare(const std::string& path, DeclaredResponse response, bool arrives = false) {
@@ -97,13 +83,15 @@ class FaultInjectionTest : public test::SandboxedTest,
 
   void DeclareFaults() {
     const std::string body = std::string(20000, 'b') + test::FileBytes("fault");
-    auto made = [&](Delivery how, int status = 200) {
+    auto made = [&](Delivery how, int status = 200, const std::string& header = "",
+                    const std::string& value = "") {
       DeclaredResponse response;
       response.Body = body;
       response.ContentType = "image/gif";
       response.How = how;
       response.Status = status;
       response.StallMs = 4000;
+      if (!header.empty()) response.Headers.emplace(header, value);
       return response;
     };
     Declare("/faults/reset.gif", made(Delivery::Reset));
@@ -118,9 +106,8 @@ class FaultInjectionTest : public test::SandboxedTest,
     empty.Body.clear();
     Declare("/faults/empty.gif", empty);
     Declare("/faults/error.gif", made(Delivery::Normal, 500));
-    DeclaredResponse unauthorized = made(Delivery::Normal, 401);
-    unauthorized.Headers.emplace("WWW-Authenticate", "Basic realm=\"site\"");
-    Declare("/faults/unauthorized.gif", unauthorized);
+    Declare("/faults/unauthorized.gif",
+            made(Delivery::Normal, 401, "WWW-Authenticate", "Basic realm=\"site\""));
     Declare("/faults/forbidden.html", made(Delivery::Normal, 403));
 
     server.Redirect("/faults/loop.gif", "/faults/loop.gif");
@@ -147,12 +134,9 @@ class FaultInjectionTest : public test::SandboxedTest,
       heavy.Headers.emplace("X-Filler-" + std::to_string(i), std::string(90, 'h'));
     }
     Declare("/faults/heavy-headers.gif", heavy, true);
-    DeclaredResponse giant = made(Delivery::Normal);  // one header line over curl's limit
-    giant.Headers.emplace("X-Giant", std::string(200000, 'g'));
-    Declare("/faults/giant-header.gif", giant);
-    DeclaredResponse corrupt = made(Delivery::Normal);  // says gzip, is not
-    corrupt.Headers.emplace("Content-Encoding", "gzip");
-    Declare("/faults/corrupt-gzip.gif", corrupt);
+    // One header line over curl's limit; a body that says gzip and is not.
+    Declare("/faults/giant-header.gif", made(Delivery::Normal, 200, "X-Giant", std::string(200000, 'g')));
+    Declare("/faults/corrupt-gzip.gif", made(Delivery::Normal, 200, "Content-Encoding", "gzip"));
 
     // The type the server claims changes nothing: names decide.
     DeclaredResponse pictureAsText = made(Delivery::Normal);
@@ -198,32 +182,21 @@ class FaultInjectionTest : public test::SandboxedTest,
 
   // The whole site from /index.html into "save", with RipPageOnly and NoGoUp off.
   // `sizeLimit` > 0 turns the size limit on at that many bytes.
-  void CrawlSite(test::CrawlTestContext& t, std::int64_t sizeLimit = 0) {
-    t.Host.KeepTrace = false;
+  void CrawlSite(std::int64_t sizeLimit = 0) {
     CrawlOptions options;
     options.RipPageOnly = 0;
     options.NoGoUp = 0;
     options.LimitSize = sizeLimit > 0 ? 1 : 0;
     options.SizeLimit = sizeLimit;
-    std::string savePath = SandboxPath("save");
-    std::string url = Url("/index.html");
-    DownloadSite(t.Ctx, savePath, url, options);
+    Crawl(Url("/index.html"), options);
   }
 
   void CrawlAndCheck() {
-    test::CrawlTestContext t(SandboxPath("program"), cache.get());
-    CrawlSite(t);
-    const std::string savePath = SandboxPath("save");
+    NewContext();
+    CrawlSite();
 
-    EXPECT_EQ(t.Host.CompletionMessage().rfind("Completed downloading.", 0), 0u);
-    std::vector<std::string> redKeys;
-    for (long n = 1; n <= t.Host.LineCount(); ++n) {
-      const auto& line = t.Host.Log().Line(n);
-      EXPECT_EQ(line.Red, !line.Key.empty()) << line.Text;
-      if (line.Red) redKeys.push_back(line.Key);
-    }
-    std::sort(redKeys.begin(), redKeys.end());
-    EXPECT_EQ(redKeys, expectedKeys);
+    EXPECT_EQ(t->Host.CompletionMessage().rfind("Completed downloading.", 0), 0u);
+    EXPECT_EQ(RedKeys(), expectedKeys);
 
     // Exactly the files that arrived, each byte for byte: nothing of a failure.
     std::vector<std::string> expectedFiles;
@@ -248,10 +221,8 @@ class FaultInjectionTest : public test::SandboxedTest,
     }
   }
 
-  test::TestServer server;
   test::TestServer external;
   std::unique_ptr<test::TestServer> tlsServer;
-  std::unique_ptr<CurlInternetCache> cache;
   test::GeneratedSite site;
   std::vector<Fault> faults;
   std::vector<std::string> expectedKeys;
@@ -290,25 +261,20 @@ struct SeenCrawl {
 // the requests must not tell them apart.
 class FetchAheadCrawlTest : public FaultInjectionTest {
  protected:
-  SeenCrawl Crawl(const std::string& name, long fetchesAhead, long stopAfterYields,
-                  std::int64_t sizeLimit = 0) {
+  SeenCrawl CrawlSeen(const std::string& name, long fetchesAhead, long stopAfterYields,
+                      std::int64_t sizeLimit = 0) {
     server.ResetCounts();
     fs::remove_all(SandboxPath("save"));
     fs::remove(SandboxPath("program/fail.txt"));
-    CurlCacheSettings settings;
-    settings.CacheFolder = SandboxPath("inet-" + name);
-    settings.ConnectTimeoutSeconds = 2;
-    settings.StallTimeoutSeconds = 1;
-    settings.MaxFetchesAhead = fetchesAhead;
-    CurlInternetCache fetching(settings);
-    test::CrawlTestContext t(SandboxPath("program"), &fetching);
+    StartCache(2, 1, "inet-" + name, fetchesAhead);
+    NewContext();
     long yields = 0;
-    t.Host.OnYield = [&] {
-      if (stopAfterYields > 0 && ++yields == stopAfterYields) t.State.StopDownload = kTrue;
+    t->Host.OnYield = [&] {
+      if (stopAfterYields > 0 && ++yields == stopAfterYields) t->State.StopDownload = kTrue;
     };
-    CrawlSite(t, sizeLimit);
+    CrawlSite(sizeLimit);
 
-    SeenCrawl seen{t.Host.FormatFinalLog(), {}, {}};
+    SeenCrawl seen{t->Host.FormatFinalLog(), {}, {}};
     for (const auto& path : test::ListTree(SandboxPath("save"))) seen.files[path] = ReadFileAt("save/" + path);
     for (const auto& request : server.Requests()) seen.requests.insert(request.Method + " " + request.Path);
     return seen;
@@ -316,8 +282,8 @@ class FetchAheadCrawlTest : public FaultInjectionTest {
 };
 
 TEST_P(FetchAheadCrawlTest, TheLogTheFilesAndTheRequestsAreThoseOfOneAtATime) {
-  const SeenCrawl alone = Crawl("alone", 0, 0);
-  const SeenCrawl ahead = Crawl("ahead", 12, 0);
+  const SeenCrawl alone = CrawlSeen("alone", 0, 0);
+  const SeenCrawl ahead = CrawlSeen("ahead", 12, 0);
   EXPECT_EQ(ahead.finalLog, alone.finalLog);
   EXPECT_EQ(ahead.files, alone.files);
   // Where a dropped connection came back, curl asks again on each other
@@ -332,8 +298,8 @@ TEST_P(FetchAheadCrawlTest, TheLogTheFilesAndTheRequestsAreThoseOfOneAtATime) {
 
   // A stop in the middle: what was fetched ahead but not reached shows
   // nowhere, though the server may have been asked for it.
-  const SeenCrawl aloneStopped = Crawl("alone-stopped", 0, 600);
-  const SeenCrawl aheadStopped = Crawl("ahead-stopped", 12, 600);
+  const SeenCrawl aloneStopped = CrawlSeen("alone-stopped", 0, 600);
+  const SeenCrawl aheadStopped = CrawlSeen("ahead-stopped", 12, 600);
   EXPECT_NE(aloneStopped.finalLog.find("Downloading stopped at command"), std::string::npos);
   EXPECT_EQ(aheadStopped.finalLog, aloneStopped.finalLog);
   EXPECT_EQ(aheadStopped.files, aloneStopped.files);
@@ -342,8 +308,8 @@ TEST_P(FetchAheadCrawlTest, TheLogTheFilesAndTheRequestsAreThoseOfOneAtATime) {
 
   // With the size limit on, the size queries run ahead too; the faults'
   // 20 KB bodies are over the limit, the site's small files under it.
-  const SeenCrawl aloneSized = Crawl("alone-sized", 0, 0, 10000);
-  const SeenCrawl aheadSized = Crawl("ahead-sized", 12, 0, 10000);
+  const SeenCrawl aloneSized = CrawlSeen("alone-sized", 0, 0, 10000);
+  const SeenCrawl aheadSized = CrawlSeen("ahead-sized", 12, 0, 10000);
   EXPECT_EQ(aheadSized.finalLog, aloneSized.finalLog);
   EXPECT_EQ(aheadSized.files, aloneSized.files);
   EXPECT_EQ(withoutDrops(aheadSized.requests), withoutDrops(aloneSized.requests));

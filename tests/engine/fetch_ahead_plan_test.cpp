@@ -90,7 +90,6 @@ TEST_F(FetchAheadPlanTest, ThePassComesFirstThenEachLaterPageOnce) {
 
 TEST_F(FetchAheadPlanTest, OnlyThePassWithoutPagesAndOnlySizesAheadWithTheSizeLimit) {
   CrawlOptions options;
-  cache_.hints.clear();
   FetchAheadPlan plan;
   plan.HintBeforePass(crawl_->Ctx, 1, 0, options);  // RipPageOnly: the first page only
   EXPECT_EQ(cache_.hints, (std::vector<Links>{{"http://h/a/p1.html", "http://h/b/p2.html"}}));

@@ -5,28 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 
-#include "engine/download_site.h"
 #include "engine/flattened_name.h"
 #include "engine/text_lines.h"
-#include "platform/curl_internet_cache.h"
-#include "tests/engine/crawl_test_context.h"
+#include "tests/engine/curl_crawl_test.h"
 #include "tests/engine/generated_site.h"
-#include "tests/support/sandbox.h"
-#include "tests/support/test_server.h"
 
 namespace kestrelin {
 namespace {
 
 namespace fs = std::filesystem;
 
-bool LongTests() {
-  const char* value = std::getenv("KESTRELIN_LONG_TESTS");
-  return value && std::string(value) == "1";
-}
+using test::LongTests;
 
 std::string Repeat(const std::string& part, std::size_t times) {
   std::string text;
@@ -122,57 +114,46 @@ std::vector<HostileCase> Cases(const std::string& sandbox) {
   return cases;
 }
 
-class HostileContentTest : public test::SandboxedTest {
+class HostileContentTest : public test::CurlCrawlTest {
  protected:
   void SetUp() override {
-    SandboxedTest::SetUp();
+    CurlCrawlTest::SetUp();
     // The folders sit two levels down, so that climbing a level or two out
     // of any of them still lands inside the sandbox where it is seen.
-    CurlCacheSettings settings;
-    settings.CacheFolder = SandboxPath("w/x/inet");
-    settings.ConnectTimeoutSeconds = 2;
-    cache = std::make_unique<CurlInternetCache>(settings);
+    StartCache(2, 30, "w/x/inet");
+    savePath = SandboxPath("w/x/save");
     server.AnswerAnyPath([](const std::string& target) { return "bytes of " + target; });
   }
 
-  struct Outcome {
-    std::vector<std::string> downloaded;  // links whose line reads "Downloaded "
-    double seconds = 0;
-  };
-
-  Outcome Crawl(const std::string& page, int decodeName) {
+  // Crawls `page` as the start page in bounded time; returns the working
+  // names of the links whose line reads "Downloaded ".
+  std::set<std::string> CrawlPage(const std::string& page, int decodeName) {
     std::string text = ReplaceAll(page, "PORT", std::to_string(server.Port()));
     server.Declare("/h/g/page.html", text, "application/octet-stream");  // not compressed
     fs::remove_all(SandboxPath("w/x/save"));
-    test::CrawlTestContext t(SandboxPath("w/x/program"), cache.get());
-    t.Host.KeepTrace = false;
+    NewContext("w/x/program");
     CrawlOptions options;
     options.RipPageOnly = 1;
     options.NoGoUp = 0;
     options.FollowExternal = 1;
     options.DecodeName = decodeName;
-    std::string savePath = SandboxPath("w/x/save");
-    std::string url = server.BaseUrl() + "/h/g/page.html";
     const auto started = std::chrono::steady_clock::now();
-    DownloadSite(t.Ctx, savePath, url, options);
-    Outcome outcome;
-    outcome.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    EXPECT_EQ(t.Host.CompletionMessage().rfind("Completed downloading.", 0), 0u);
-    siteRoot = t.State.SiteRoot;
-    for (long n = 1; n <= t.Host.LineCount(); ++n) {
-      const auto& line = t.Host.Log().Line(n);
+    Crawl(server.BaseUrl() + "/h/g/page.html", options);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    EXPECT_LT(took.count(), LongTests() ? 600 : 20);
+    std::set<std::string> names;
+    EXPECT_EQ(t->Host.CompletionMessage().rfind("Completed downloading.", 0), 0u);
+    for (long n = 1; n <= t->Host.LineCount(); ++n) {
+      const auto& line = t->Host.Log().Line(n);
       EXPECT_FALSE(line.Text.starts_with("Downloading ")) << line.Text.substr(0, 200);
       if (line.Text.starts_with("Downloaded ")) {
-        outcome.downloaded.push_back(line.Text.substr(std::string("Downloaded ").size()));
-      } else {
-        EXPECT_EQ(line.Red, !line.Key.empty()) << line.Text.substr(0, 200);
-        // The test server refuses request lines over 8 KB; any other link
-        // must arrive, and a copy into the working folder must never fail.
-        if (line.Red) EXPECT_GT(line.Key.size(), 8192u) << line.Key.substr(0, 200);
+        names.insert(FlattenedName(line.Text.substr(11), t->State.SiteRoot));
       }
     }
-    return outcome;
+    // The test server refuses request lines over 8 KB; any other link must
+    // arrive, and a copy into the working folder must never fail.
+    for (const auto& key : RedKeys()) EXPECT_GT(key.size(), 8192u) << key.substr(0, 200);
+    return names;
   }
 
   // Everything in the sandbox lies in the three folders a crawl may write.
@@ -184,10 +165,6 @@ class HostileContentTest : public test::SandboxedTest {
     }
     EXPECT_TRUE(fs::is_empty(SandboxPath("w/x/program/cache")));
   }
-
-  test::TestServer server;
-  std::unique_ptr<CurlInternetCache> cache;
-  std::string siteRoot;
 };
 
 TEST_F(HostileContentTest, NothingLeavesItsFoldersAndNoFileIsLost) {
@@ -195,8 +172,7 @@ TEST_F(HostileContentTest, NothingLeavesItsFoldersAndNoFileIsLost) {
     for (const int decodeName : {0, 1}) {
       if (decodeName == 1 && !c.decodedToo) continue;
       SCOPED_TRACE(c.name + (decodeName ? ", names decoded" : ""));
-      const Outcome outcome = Crawl(c.page, decodeName);
-      EXPECT_LT(outcome.seconds, LongTests() ? 600 : 20);
+      const std::set<std::string> names = CrawlPage(c.page, decodeName);
       ExpectNothingOutside();
 
       const auto saved = test::ListTree(SandboxPath("w/x/save"));
@@ -204,8 +180,6 @@ TEST_F(HostileContentTest, NothingLeavesItsFoldersAndNoFileIsLost) {
         EXPECT_GT(fs::file_size(SandboxPath("w/x/save/" + file)), 0u) << file.substr(0, 300);
       }
       // Links that share a working name share one file; no other file may go.
-      std::set<std::string> names;
-      for (const auto& link : outcome.downloaded) names.insert(FlattenedName(link, siteRoot));
       if (decodeName == 0) EXPECT_EQ(saved.size(), names.size());
       EXPECT_GE(saved.size(), 1u);  // the page itself at least
       if (!c.mustArrive.empty()) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/url_helpers.h"
 #include "tests/engine/crawl_test_context.h"
 #include "tests/support/sandbox.h"
 
@@ -50,52 +51,46 @@ class LinkExtractionTest : public test::SandboxedTest {
   std::string rest_;
 };
 
+// Expected links are written relative to the site root unless they start
+// with "http"; `folder` is the page's folder, its site root the start of it.
 struct PageCase {
   const char* page;
   Links expected;
+  Options o = {};
+  const char* folder = "http://example.com/d/";
+  const char* rest = nullptr;  // what must be left of the page text
 };
 
-void ExpectAll(LinkExtractionTest& t, const std::vector<PageCase>& cases, Options o = {}) {
-  for (const auto& c : cases) EXPECT_EQ(t.Extract(c.page, o), c.expected) << c.page;
-}
-
-TEST_F(LinkExtractionTest, FindsQuotedAndUnquotedValuesAndMakesThemAbsolute) {
-  const std::vector<PageCase> cases = {
-      {R"(<a href="page2.html#top">)", {"http://example.com/d/page2.html"}},
-      {"<img src=pic.gif alt=x>", {"http://example.com/d/pic.gif"}},
-      {"<a href=x.html>", {"http://example.com/d/x.html"}},
-      {R"(<img src="/img/a.gif">)", {"http://example.com/img/a.gif"}},
-      {R"(<img src="./a.gif">)", {"http://example.com/d/a.gif"}},
-      {R"(<a href="page.php?id=3">)", {"http://example.com/d/page.php"}},
-      {R"(<a href="page.php">)", {"http://example.com/d/page.php"}},
-      {R"(<a href="a.b=c">)", {"http://example.com/d/a.b"}},
-      {R"(<a href="http://example.com">)", {"http://example.com/"}},
-      {R"(<a href="http://example.com/d/z.gif">)", {"http://example.com/d/z.gif"}},
-      {R"(<input value="Submit">)", {"http://example.com/d/Submit"}},
-      {R"(<img lowsrc="x.gif">)", {"http://example.com/d/x.gif"}},
-      {R"(<A HREF="u.gif"><IMG Src="v.gif">)",
-       {"http://example.com/d/u.gif", "http://example.com/d/v.gif"}},
+TEST_F(LinkExtractionTest, EachPageYieldsItsAbsoluteLinks) {
+  const char* const kE = "http://example.com/d/e/";
+  const char* const kHttps = "https://example.com/d/";
+  const char* const kIntranet = "http://intranet/";
+  const char* const kD = "http://example.com/d/";
+  const PageCase cases[] = {
+      {R"(<a href="page2.html#top">)", {"d/page2.html"}},
+      {"<img src=pic.gif alt=x>", {"d/pic.gif"}},
+      {"<a href=x.html>", {"d/x.html"}},
+      {R"(<img src="/img/a.gif">)", {"img/a.gif"}},
+      {R"(<img src="./a.gif">)", {"d/a.gif"}},
+      {R"(<a href="page.php?id=3">)", {"d/page.php"}},
+      {R"(<a href="page.php">)", {"d/page.php"}},
+      {R"(<a href="a.b=c">)", {"d/a.b"}},
+      {R"(<a href="http://example.com">)", {""}},
+      {R"(<a href="http://example.com/d/z.gif">)", {"d/z.gif"}},
+      {R"(<input value="Submit">)", {"d/Submit"}},
+      {R"(<img lowsrc="x.gif">)", {"d/x.gif"}},
+      {R"(<A HREF="u.gif"><IMG Src="v.gif">)", {"d/u.gif", "d/v.gif"}},
       // The character after an unquoted terminator is skipped.
-      {"<img src=a.gif href=b.html>", {"http://example.com/d/a.gif"}},
-      {"<img src=a.gif  href=b.html>", {"http://example.com/d/a.gif", "http://example.com/d/b.html"}},
+      {"<img src=a.gif href=b.html>", {"d/a.gif"}},
+      {"<img src=a.gif  href=b.html>", {"d/a.gif", "d/b.html"}},
       // Tokens are found anywhere, in the order they occur.
-      {R"(text src="1.gif" more href="2.gif" value="3.gif")",
-       {"http://example.com/d/1.gif", "http://example.com/d/2.gif", "http://example.com/d/3.gif"}},
+      {R"(text src="1.gif" more href="2.gif" value="3.gif")", {"d/1.gif", "d/2.gif", "d/3.gif"}},
       // Repeats are kept; removing them is the driver's work.
-      {R"(src="a.gif"src="a.gif")", {"http://example.com/d/a.gif", "http://example.com/d/a.gif"}},
+      {R"(src="a.gif"src="a.gif")", {"d/a.gif", "d/a.gif"}},
       {"no links here", {}},
-  };
-  ExpectAll(*this, cases);
-}
-
-TEST_F(LinkExtractionTest, ResolvesParentStepsAgainstThePageFolder) {
-  crawl_->State.PageFolder = "http://example.com/d/e/";
-  EXPECT_EQ(Extract(R"(<img src="../a.gif">)"), Links{"http://example.com/d/a.gif"});
-  EXPECT_EQ(Extract(R"(<img src="../../a.gif">)"), Links{"http://example.com/a.gif"});
-}
-
-TEST_F(LinkExtractionTest, DropsValuesThatAreNotFiles) {
-  const std::vector<PageCase> cases = {
+      {R"(<img src="../a.gif">)", {"d/a.gif"}, {}, kE},
+      {R"(<img src="../../a.gif">)", {"a.gif"}, {}, kE},
+      // Values that are not files.
       {R"(<a href="mailto:x@example.com">)", {}},
       {R"(<a href="MailTo:x">)", {}},
       {"<a href=\"JavaScript:go()\">", {}},
@@ -104,41 +99,55 @@ TEST_F(LinkExtractionTest, DropsValuesThatAreNotFiles) {
       {R"(<a href="#top">)", {}},
       {R"(<a href="run.asp">)", {}},
       {R"(<a href="cgi-bin/x.cgi">)", {}},
-      {R"(<a href="RUN.ASP">)", {"http://example.com/d/RUN.ASP"}},
-      // The blank or ">" right after the token gives an empty value.
-      {"<a href= >", {}},
+      {R"(<a href="RUN.ASP">)", {"d/RUN.ASP"}},
+      {"<a href= >", {}},  // the blank or ">" after the token gives an empty value
+      // The site, the page folder or, when followed, other sites.
+      {R"(src="http://example.org/a.gif")", {}},
+      {R"(src="http://example.org/a.gif")", {"http://example.org/a.gif"}, {.FollowExternal = 1}},
+      {R"(src="http://example.com/x.gif")", {"x.gif"}},
+      {R"(src="http://example.com/x.gif")", {}, {.NoGoUp = 1}},
+      {R"(src="http://example.com/d/x.gif")", {"d/x.gif"}, {.NoGoUp = 1}},
+      {R"(src="/x.gif")", {}, {.NoGoUp = 1}},
+      // HTTP: is not taken for absolute and lands below the page folder.
+      {R"(src="HTTP://example.org/a.gif")", {"d/HTTP://example.org/a.gif"}},
+      // https links gain their slash like http links.
+      {R"(href="https://example.com")", {""}, {}, kHttps},
+      {R"(src="a.gif")", {"d/a.gif"}, {}, kHttps},
+      {R"(src="https://example.com/b.gif")", {"b.gif"}, {}, kHttps},
+      // A URL without any dot is dropped.
+      {R"(href="http://intranet/about")", {}, {}, kIntranet},
+      {R"(href="about")", {}, {}, kIntranet},
+      {R"(src="http://intranet/a.gif")", {"a.gif"}, {}, kIntranet},
+      // Only the folder part is decoded.
+      {R"(src="my%20dir/my%20file.gif")", {"my dir/my%20file.gif"}, {}, "http://example.com/"},
+      // What follows the last value stays in the page text; an unterminated
+      // value ends the scan with the links found so far.
+      {R"(<img src="a.gif"> tail)", {"d/a.gif"}, {}, kD, "> tail"},
+      {"<img src=a.gif>xy", {"d/a.gif"}, {}, kD, "y"},
+      {"<img src=a.gif>", {"d/a.gif"}, {}, kD, ""},
+      {"nothing", {}, {}, kD, "nothing"},
+      {R"(src="a.gif" src="open)", {"d/a.gif"}, {}, kD, R"( src="open)"},
+      {R"(src="a.gif" src=open)", {"d/a.gif"}, {}, kD, " src=open"},
+      {R"(src="a.gif" src=)", {"d/a.gif"}, {}, kD, " src="},
+      {R"(src="a.gif" href="b.gif)", {"d/a.gif"}},
+      {R"(src="a.gif" href=b.gif)", {"d/a.gif"}},
+      {R"(src="a.gif" href=b.gif c)", {"d/a.gif"}},
+      {R"(src="a.gif" href=)", {"d/a.gif"}},
+      {R"(src="a.gif" href=")", {"d/a.gif"}},
+      {"src=b.gif>", {"d/b.gif"}},
+      {"src=b.gif >", {"d/b.gif"}},
   };
-  ExpectAll(*this, cases);
-}
-
-TEST_F(LinkExtractionTest, KeepsToTheSiteOrThePageFolder) {
-  EXPECT_EQ(Extract(R"(src="http://example.org/a.gif")"), Links{});
-  EXPECT_EQ(Extract(R"(src="http://example.org/a.gif")", {.FollowExternal = 1}),
-            Links{"http://example.org/a.gif"});
-  EXPECT_EQ(Extract(R"(src="http://example.com/x.gif")"), Links{"http://example.com/x.gif"});
-  EXPECT_EQ(Extract(R"(src="http://example.com/x.gif")", {.NoGoUp = 1}), Links{});
-  EXPECT_EQ(Extract(R"(src="http://example.com/d/x.gif")", {.NoGoUp = 1}),
-            Links{"http://example.com/d/x.gif"});
-  EXPECT_EQ(Extract(R"(src="/x.gif")", {.NoGoUp = 1}), Links{});
-  // HTTP: is not taken for absolute and lands below the page folder.
-  EXPECT_EQ(Extract(R"(src="HTTP://example.org/a.gif")"),
-            Links{"http://example.com/d/HTTP://example.org/a.gif"});
-}
-
-TEST_F(LinkExtractionTest, HttpsLinksGainTheirSlashLikeHttpLinks) {
-  crawl_->State.SiteRoot = "https://example.com/";
-  crawl_->State.PageFolder = "https://example.com/d/";
-  EXPECT_EQ(Extract(R"(href="https://example.com")"), Links{"https://example.com/"});
-  EXPECT_EQ(Extract(R"(src="a.gif")"), Links{"https://example.com/d/a.gif"});
-  EXPECT_EQ(Extract(R"(src="https://example.com/b.gif")"), Links{"https://example.com/b.gif"});
-}
-
-TEST_F(LinkExtractionTest, DropsUrlsWithoutAnyDot) {
-  crawl_->State.SiteRoot = "http://intranet/";
-  crawl_->State.PageFolder = "http://intranet/";
-  EXPECT_EQ(Extract(R"(href="http://intranet/about")"), Links{});
-  EXPECT_EQ(Extract(R"(href="about")"), Links{});
-  EXPECT_EQ(Extract(R"(src="http://intranet/a.gif")"), Links{"http://intranet/a.gif"});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.page);
+    crawl_->State.PageFolder = c.folder;
+    crawl_->State.SiteRoot = UrlSiteRoot(c.folder);
+    Links expected;
+    for (const std::string& link : c.expected) {
+      expected.push_back(link.starts_with("http") ? link : crawl_->State.SiteRoot + link);
+    }
+    EXPECT_EQ(Extract(c.page, c.o), expected);
+    if (c.rest) EXPECT_EQ(rest_, c.rest);
+  }
 }
 
 TEST_F(LinkExtractionTest, FiltersByTheTypeLists) {
@@ -159,10 +168,8 @@ TEST_F(LinkExtractionTest, FiltersByTheTypeLists) {
 
   types.Ignored() = {"zip", ""};
   EXPECT_EQ(Extract(page, {.NoDownload = 1}), Links{});
-}
-
-TEST_F(LinkExtractionTest, ExclusiveTypesCanReadmitScripts) {
-  crawl_->Types.Exclusive() = {"html", "asp"};
+  // The exclusive list can readmit scripts.
+  types.Exclusive() = {"html", "asp"};
   EXPECT_EQ(Extract(R"(href="run.asp")", {.OnlyDownload = 1}), Links{"http://example.com/d/run.asp"});
 }
 
@@ -177,49 +184,9 @@ TEST_F(LinkExtractionTest, RefusesLinksTheRobotsRulesForbid) {
   EXPECT_EQ(Extract(page).size(), 2u);
 }
 
-TEST_F(LinkExtractionTest, DecodesOnlyTheFolderPart) {
-  crawl_->State.PageFolder = "http://example.com/";
-  EXPECT_EQ(Extract(R"(src="my%20dir/my%20file.gif")"),
-            Links{"http://example.com/my dir/my%20file.gif"});
-}
-
 TEST_F(LinkExtractionTest, TellsTheHostOfEveryAppendedLink) {
   Extract(R"(src="a.gif" href="mailto:x" src="b.gif")");
-  const auto& lines = crawl_->Host.Trace();
-  EXPECT_EQ(lines, (Links{"LINK\thttp://example.com/d/a.gif", "LINK\thttp://example.com/d/b.gif"}));
-}
-
-TEST_F(LinkExtractionTest, LeavesWhatFollowsTheLastValueInThePageText) {
-  struct RestCase {
-    const char* page;
-    const char* rest;
-  };
-  const RestCase cases[] = {
-      {R"(<img src="a.gif"> tail)", "> tail"},
-      {"<img src=a.gif>xy", "y"},
-      {"<img src=a.gif>", ""},
-      {"nothing", "nothing"},
-      {R"(src="a.gif" src="open)", R"( src="open)"},
-      {R"(src="a.gif" src=open)", " src=open"},
-      {R"(src="a.gif" src=)", " src="},
-  };
-  for (const auto& c : cases) {
-    Extract(c.page);
-    EXPECT_EQ(rest_, c.rest) << c.page;
-  }
-}
-
-TEST_F(LinkExtractionTest, UnterminatedValuesEndTheScanWithTheLinksFoundSoFar) {
-  const std::vector<PageCase> cases = {
-      {R"(src="a.gif" href="b.gif)", {"http://example.com/d/a.gif"}},
-      {R"(src="a.gif" href=b.gif)", {"http://example.com/d/a.gif"}},
-      {R"(src="a.gif" href=b.gif c)", {"http://example.com/d/a.gif"}},
-      {R"(src="a.gif" href=)", {"http://example.com/d/a.gif"}},
-      {R"(src="a.gif" href=")", {"http://example.com/d/a.gif"}},
-      {"src=b.gif>", {"http://example.com/d/b.gif"}},
-      {"src=b.gif >", {"http://example.com/d/b.gif"}},
-  };
-  ExpectAll(*this, cases);
+  EXPECT_EQ(crawl_->Host.Trace(), (Links{"LINK\thttp://example.com/d/a.gif", "LINK\thttp://example.com/d/b.gif"}));
 }
 
 TEST_F(LinkExtractionTest, EveryTruncationOfAPageReturnsNormally) {

@@ -4,20 +4,17 @@
 #include <gtest/gtest.h>
 
 #include "engine/link_extraction.h"
-#include "platform/curl_internet_cache.h"
-#include "tests/engine/crawl_test_context.h"
-#include "tests/support/sandbox.h"
-#include "tests/support/test_server.h"
+#include "tests/engine/curl_crawl_test.h"
 
 namespace kestrelin {
 namespace {
 
-class RemoteSizeTest : public test::SandboxedTest {
+class RemoteSizeTest : public test::CurlCrawlTest {
  protected:
   void SetUp() override {
-    SandboxedTest::SetUp();
-    cache = std::make_unique<CurlInternetCache>(CurlCacheSettings{SandboxPath("inet"), {}, 5, 5});
-    t = std::make_unique<test::CrawlTestContext>(SandboxPath("program"), cache.get());
+    CurlCrawlTest::SetUp();
+    StartCache(5, 5);
+    NewContext();
     for (int size : {1024, 1025}) {
       server.Declare("/f" + std::to_string(size) + ".zip", std::string(size, 'z'), "application/zip");
     }
@@ -27,9 +24,6 @@ class RemoteSizeTest : public test::SandboxedTest {
     chunked.ContentType = "application/zip";
     server.Declare("/unknown.zip", chunked);
   }
-  test::TestServer server;
-  std::unique_ptr<CurlInternetCache> cache;
-  std::unique_ptr<test::CrawlTestContext> t;
 };
 
 TEST_F(RemoteSizeTest, ReadsTheContentLengthOrZero) {

@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/curl_internet_cache.h"
-#include "tests/engine/crawl_test_context.h"
-#include "tests/support/sandbox.h"
-#include "tests/support/test_server.h"
+#include "tests/engine/curl_crawl_test.h"
 
 namespace kestrelin {
 namespace {
@@ -16,12 +13,12 @@ const std::string kFound = "robots.txt found.  Some files may not be downloaded.
 const std::string kNotFound =
     "No \"robots.txt\" file found.  All files that can be found will be downloaded.";
 
-class RobotsRulesTest : public test::SandboxedTest {
+class RobotsRulesTest : public test::CurlCrawlTest {
  protected:
   void SetUp() override {
-    SandboxedTest::SetUp();
-    cache = std::make_unique<CurlInternetCache>(CurlCacheSettings{SandboxPath("inet"), {}, 5, 5});
-    t = std::make_unique<test::CrawlTestContext>(SandboxPath("program"), cache.get());
+    CurlCrawlTest::SetUp();
+    StartCache(5, 5);
+    NewContext();
     root = server.BaseUrl() + "/";
     folder = root + "d/";
   }
@@ -44,9 +41,6 @@ class RobotsRulesTest : public test::SandboxedTest {
     return rules;
   }
 
-  test::TestServer server;
-  std::unique_ptr<CurlInternetCache> cache;
-  std::unique_ptr<test::CrawlTestContext> t;
   std::string root, folder;
 };
 

@@ -1,0 +1,297 @@
+// The engine's pure text and number functions: URL parts, decoding, names
+// in the working folder, durations and progress percentages.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/duration_text.h"
+#include "engine/flattened_name.h"
+#include "engine/paths.h"
+#include "engine/progress_percent.h"
+#include "engine/recording_host.h"
+#include "engine/relative_link.h"
+#include "engine/safe_names.h"
+#include "engine/text_lines.h"
+#include "engine/tray_tip.h"
+#include "engine/url_decoding.h"
+#include "engine/url_helpers.h"
+#include "engine/web_domain.h"
+
+namespace kestrelin {
+namespace {
+
+struct TextCase {
+  std::string input;
+  std::string expected;
+};
+
+void ExpectEach(const std::vector<TextCase>& cases,
+                const std::function<std::string(const std::string&)>& f) {
+  for (const auto& c : cases) EXPECT_EQ(f(c.input), c.expected) << c.input;
+}
+
+std::string Nul(const char* text, std::size_t size) { return std::string(text, size); }
+
+TEST(UrlText, FolderSiteRootAndSlashes) {
+  ExpectEach({{"http://example.com/d/x.html", "http://example.com/d/"},
+              {"http://example.com/d/", "http://example.com/d/"},
+              {"no-slash-here", ""}, {"", ""},
+              {"https://example.com", "https://"}},
+             [](const std::string& s) { return UrlFolder(s); });
+  ExpectEach({{"http://example.com/d/x.html", "http://example.com/"},
+              {"http://example.com", "http://example.com"},
+              {"http://example.com/", "http://example.com/"},
+              {"https://example.com/d/x.html", "https://example.com/"},
+              {"https://example.com", "https://example.com"},
+              {"ftp://files.example.com/a/b", "ftp://files.example.com/"},
+              {"http:/", "http:/"},  // shorter than 8 characters: whole text
+              {"abc", "abc"},
+              // Without "://" the search starts from the 8th character.
+              {"example.com/d/x.html", "example.com/"},
+              {"ab/cdefgh/ij", "ab/cdefgh/"}},
+             [](const std::string& s) { return UrlSiteRoot(s); });
+  ExpectEach({{"host\\a\\b.htm", "host/a/b.htm"}, {"plain", "plain"}},
+             [](const std::string& s) { return ToForwardSlashes(s); });
+}
+
+TEST(UrlText, AttributeAndPageNormalizing) {
+  ExpectEach({{"src__=__\"a.gif\"", "src=\"a.gif\""},
+              {"href_=_x", "href=x"}, {"value___=y", "value=y"},
+              {"SRC_=x", "SRC_=x"},  // upper case is not folded, but "=_" is
+              {"a=___b", "a=b"},
+              {"srcsrc_", "srcsrc"}},
+             [](const std::string& s) {
+               std::string text = s;
+               const std::string returned = NormalizeAttributes(text);
+               EXPECT_EQ(text, returned);  // edited in place as well
+               return returned;
+             });
+  ExpectEach({{"<img src = 'a.gif'>", "<img src=\"a.gif\">"},
+              {"keep_under_scores", "keep_under_scores"}, {"the src of it", "the srcof it"},
+              {"a -.,.- b", "a _ b"},  // the page's own escape text comes out as "_"
+              {"<a href  =  \"x y.html\">", "<a href=\"x y.html\">"}},
+             [](const std::string& s) { return NormalizePageText(s); });
+}
+
+TEST(UrlText, CrAndCrLfEndLinesButLfAloneDoesNot) {
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(SplitLinesCr("a\r\nb\rc"), (Lines{"a", "b", "c"}));
+  EXPECT_EQ(SplitLinesCr("a\nb\n"), (Lines{"a\nb\n"}));
+  EXPECT_EQ(SplitLinesCr("a\r\n\r\nb\r\n"), (Lines{"a", "", "b"}));
+  EXPECT_EQ(SplitLinesAnyEnding("a\nb\r\nc\rd"), (Lines{"a", "b", "c", "d"}));
+  EXPECT_TRUE(SplitLinesCr("").empty());
+}
+
+TEST(UrlText, JoinPathCollapsesDoubledSeparatorsInOnePass) {
+  const std::string sep(1, kPathSeparator);
+  EXPECT_EQ(JoinPath(sep, "fail.txt"), sep + "fail.txt");
+  EXPECT_EQ(JoinPath("a", "b"), "a" + sep + "b");
+  EXPECT_EQ(JoinPath("a" + sep, sep + "b"), "a" + sep + sep + "b");
+  EXPECT_EQ(CollapseSeparators(sep + sep + sep), sep + sep);
+}
+
+TEST(UrlText, DecodesEscapesInOnePassAndKeepsTheFolderMarker) {
+  ExpectEach({{"a+b", "a b"},
+              {"%20", " "}, {"%41%42", "AB"}, {"%2f", "/"}, {"%2F", "/"},
+              {"dir%x%file%20a.html", "dir%x%file a.html"}, {"%x%41", "%x%41"}, {"%2541", "%41"},
+              {"%4z", "\x04"}, {"%zz", Nul("\0", 1)}, {"%X%", Nul("\0", 1)},
+              {"abc%", Nul("abc\0", 4)}, {"abc%4", "abc\x04"}, {"% 4", "\x04"},
+              {"%C3%A9t%C3%A9", "\xC3\xA9t\xC3\xA9"}, {"%ff", "\xff"}, {"", ""},
+              {"plain/text.html", "plain/text.html"}},
+             [](const std::string& s) { return DecodeUrlText(s); });
+}
+
+TEST(UrlText, RelativeLinksDropOneFolderPerStepAndStopAtTheHost) {
+  struct Case {
+    std::string link, base, expected;
+  };
+  const Case cases[] = {
+      {"../a.gif", "http://example.com/d/e/", "http://example.com/d/a.gif"},
+      {"../../a.gif", "http://example.com/d/e/", "http://example.com/a.gif"},
+      {"../../a.gif", "http://example.com/d/", "http://example.com/a.gif"},
+      {"../../../a.gif", "http://example.com/", "http://example.com/a.gif"},
+      {"../x/../y.gif", "http://example.com/d/e/", "http://example.com/d/x/../y.gif"},
+      {"../", "http://example.com/d/e/", "http://example.com/d/"},
+      {"../c.gif", "http://example.com/a//b/", "http://example.com/c.gif"},
+      {"../a.gif", "https://example.com/d/e/", "https://example.com/d/a.gif"},
+      // Without its final "/" the last part of the base counts as a file name.
+      {"../a.gif", "http://example.com/d/e", "http://example.com/d/a.gif"},
+      {"../sub/a b.gif", "http://example.com/d/e/", "http://example.com/d/sub/a b.gif"},
+      {[] { std::string l; for (int i = 0; i < 1000; ++i) l += "../"; return l + "a.gif"; }(),
+       "http://example.com/d/e/", "http://example.com/a.gif"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ResolveRelativeLink(c.link, c.base), c.expected) << c.link.substr(0, 40) << c.base;
+  }
+}
+
+TEST(UrlText, WebDomainKeepsTheLastLabelsBehindWwwOrIsOneRedLine) {
+  const TextCase cases[] = {  // empty: fails with the red line
+      {"http://www.example.com/", "http://www.example.com/"},
+      {"http://example.com/", "http://www.example.com/"},
+      {"http://a.b.example.com/", "http://www.example.com/"},
+      {"http://www.shop.co.zz/", "http://www.shop.co.zz/"},
+      {"http://www.ab.zz/", "http://www.www.ab.zz/"}, {"http://192.168.0.1/", "http://www.0.1/"},
+      {"http://www.example.com:8080/", "http://www.example.com:8080/"},
+      {"https://shop.example.com/", "https://www.example.com/"},
+      {"http://localhost/", ""}, {"http://co.zz/", ""}, {"", ""}, {"http:/", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    RecordingHost host;
+    EXPECT_EQ(DetectWebDomain(host, c.input), c.expected);
+    ASSERT_EQ(host.LineCount(), c.expected.empty() ? 1 : 0);
+    if (c.expected.empty()) {
+      EXPECT_EQ(host.LineText(1), "Could not detect actual web domain.");
+      EXPECT_TRUE(host.Log().Line(1).Red);
+    }
+  }
+}
+
+TEST(Names, FlattenedNamesFollowTheLinksPathBelowItsSiteRoot) {
+  struct Case {
+    const char *link, *siteRoot, *relative, *flattened;
+  };
+  const Case cases[] = {
+      {"http://example.com/d/img/a.gif", "http://example.com/", "d/img/a.gif", "d%x%img%x%a.gif"},
+      {"http://example.com/index.html", "http://example.com/", "index.html", "index.html"},
+      // The site root itself, with and without its final "/".
+      {"http://example.com/", "http://example.com/", "index.html", "index.html"},
+      {"http://example.com", "http://example.com", "index.html", "index.html"},
+      // A folder link keeps the marker at its end.
+      {"http://example.com/docs/", "http://example.com/", "docs/", "docs%x%"},
+      {"http://example.com/a/b/", "http://example.com/", "a/b/", "a%x%b%x%"},
+      {"http://example.com/a\\b.gif", "http://example.com/", "a\\b.gif", "a%x%b.gif"},
+      // Off the start site: "external/" + the last segment, so two such
+      // links with the same last segment share the name.
+      {"http://other.org/x/y/logo.gif", "http://example.com/", "external/logo.gif",
+       "external%x%logo.gif"},
+      {"http://b.org/2/logo.gif", "http://example.com/", "external/logo.gif", "external%x%logo.gif"},
+      {"http://other.org/x/", "http://example.com/", "external/", "external%x%"},
+      // Comparison with the site root is case-sensitive.
+      {"http://EXAMPLE.com/a.gif", "http://example.com/", "external/a.gif", "external%x%a.gif"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RelativeName(c.link, c.siteRoot), c.relative) << c.link;
+    EXPECT_EQ(FlattenedName(c.link, c.siteRoot), c.flattened) << c.link;
+  }
+}
+
+TEST(Names, SafeAndWorkingNamesNeverLeaveTheFolder) {
+  ExpectEach({{"..", "%2e%2e"},
+              {".", "%2e"}, {"...", "..."}, {"..a", "..a"}, {"a/b", "a%2fb"},
+              {"../../etc", "..%2f..%2fetc"}, {"a\\b", "a%5cb"}, {Nul("a\0b", 3), "a%00b"},
+              {"", ""}, {"index.html", "index.html"}, {"c d.html", "c d.html"},
+              {"img%x%a.gif", "img%x%a.gif"},  // markers are left for the next level
+              {std::string(kMaxNameBytes, 'x'), std::string(kMaxNameBytes, 'x')}},
+             [](const std::string& s) { return SafeName(s); });
+  ExpectEach({{"index.html", "index.html"},
+              {"d/img/a.gif", "d%x%img%x%a.gif"}, {"docs/", "docs%x%"},
+              {"external/logo.gif", "external%x%logo.gif"}, {"a\\b/c", "a%x%b%x%c"},
+              {"a/../../x", "a%x%%2e%2e%x%%2e%2e%x%x"}, {"./x", "%2e%x%x"}, {"..", "%2e%2e"},
+              {"../", "%2e%2e%x%"},
+              {"a//b", "a%x%b"},  // empty segments vanish
+              {"/x", "x"}, {"/", "%x%"},
+              {"//", "%x%"},
+              {Nul("a\0/b", 4), "a%00%x%b"}},
+             [](const std::string& s) { return WorkingFileName(s); });
+}
+
+TEST(Names, OverlongNamesAreCutKeepingTheExtensionAndApartByHash) {
+  const std::string safeA = SafeName(std::string(300, 'a') + ".html");
+  EXPECT_EQ(safeA.size(), kMaxNameBytes);
+  EXPECT_TRUE(safeA.ends_with(".html")) << safeA;
+  EXPECT_NE(safeA.find('~'), std::string::npos);
+  EXPECT_NE(safeA, SafeName(std::string(299, 'a') + "b.html"));
+  EXPECT_EQ(SafeName(std::string(300, 'a') + ".html"), safeA);  // stable
+
+  std::string path;
+  for (int i = 0; i < 40; ++i) path += "folder" + std::to_string(i) + "/";
+  const std::string name = WorkingFileName(path + "picture.gif");
+  EXPECT_LE(name.size(), kMaxNameBytes);
+  EXPECT_TRUE(name.starts_with("folder0%x%folder1%x%")) << name;
+  EXPECT_TRUE(name.ends_with(".gif")) << name;
+  EXPECT_NE(name.find("picture~"), std::string::npos) << name;
+  // Paths that differ only in a dropped folder stay apart.
+  std::string other = path;
+  other.replace(other.find("folder39"), 8, "folderXX");
+  EXPECT_NE(WorkingFileName(other + "picture.gif"), name);
+
+  const std::string single = WorkingFileName("d/" + std::string(400, 'z') + ".pdf");
+  EXPECT_LE(single.size(), kMaxNameBytes);
+  EXPECT_TRUE(single.starts_with("d%x%z")) << single;
+  EXPECT_TRUE(single.ends_with(".pdf")) << single;
+  // A long folder link still ends with the marker (it names no file).
+  const std::string folderLink = WorkingFileName(path);
+  EXPECT_LE(folderLink.size(), kMaxNameBytes);
+  EXPECT_TRUE(folderLink.ends_with("%x%")) << folderLink;
+}
+
+TEST(Durations, TextsAndMidnight) {
+  struct Case {
+    int seconds;
+    const char* expected;
+  } cases[] = {
+      {5, "5 seconds."}, {0, "0 seconds."}, {3605, "1 hours, 5 seconds."},
+      {65, "1 minutes, 5 seconds."}, {3600, "1 hours, 0 seconds."},
+      {2 * 3600 + 3 * 60 + 4, "2 hours, 3 minutes, 4 seconds."},
+      {kSecondsPerDay + 7, "7 seconds."},  // modulo 24 hours
+  };
+  for (const auto& c : cases) EXPECT_EQ(FormatDuration(c.seconds), c.expected) << c.seconds;
+  EXPECT_EQ(ElapsedSeconds(10, 15), 5);
+  EXPECT_EQ(ElapsedSeconds(23 * 3600 + 59 * 60 + 50, 10), 20);
+  EXPECT_EQ(ElapsedSeconds(100, 100), 0);
+  EXPECT_EQ(ElapsedSeconds(100, 99), kSecondsPerDay - 1);
+  EXPECT_EQ(TimeOfDayText(0), "00:00:00");
+  EXPECT_EQ(TimeOfDayText(9 * 3600 + 5 * 60 + 7), "09:05:07");
+  EXPECT_EQ(TimeOfDayText(kSecondsPerDay - 1), "23:59:59");
+}
+
+// Each row: the function's arguments and the percentage it must give.
+TEST(Progress, PercentagesRoundHalfToEven) {
+  struct Case {
+    const char* what;
+    std::int64_t a, b, expected;
+  };
+  const Case cases[] = {
+      {"round", 1, 2, 0},      {"round", 3, 2, 2},      {"round", 5, 2, 2},
+      {"round", 7, 2, 4},      {"round", -1, 2, 0},     {"round", -3, 2, -2},
+      {"round", -5, 2, -2},    {"round", 1, 3, 0},      {"round", 2, 3, 1},
+      {"round", 125, 10, 12},  {"round", 135, 10, 14},  {"round", 10, 5, 2},
+      {"round", 0, 7, 0},      {"round", 1, -2, 0},     {"round", 3, -2, -2}, {"round", 5, 0, 0},
+      // The bar after file i of count; the start page alone is 0.
+      {"file", 0, 1, 0},       {"file", 0, 4, 0},       {"file", 1, 4, 25},
+      {"file", 3, 4, 75},      {"file", 1, 8, 12},      {"file", 3, 8, 38},
+      {"file", 1, 200, 0},     {"file", 3, 200, 2},     {"file", 2, 3, 67}, {"file", 5, 0, 0},
+      // The current page counts as not done: 100 - (count+1-i)*100/(count+1).
+      {"page", 0, 0, 0},       {"page", 0, 3, 0},       {"page", 3, 3, 75},
+      {"page", 1, 3, 25},      {"page", 7, 7, 88},      {"page", 5, 7, 62},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.what) + " " + std::to_string(c.a) + "/" + std::to_string(c.b));
+    const std::string what = c.what;
+    const std::int64_t got = what == "round" ? RoundHalfEven(c.a, c.b)
+                             : what == "file" ? FilePercent(c.a, c.b)
+                                              : PagePercent(c.a, c.b);
+    EXPECT_EQ(got, c.expected);
+  }
+}
+
+TEST(Progress, TrayTipShowsTheSmallerShareAndShortensLongLinks) {
+  EXPECT_EQ(DownloadTipPercent(0, 0, 0, 1), 0);   // first file of a crawl
+  EXPECT_EQ(DownloadTipPercent(0, 0, 3, 4), 75);  // page share 0: the file share
+  EXPECT_EQ(DownloadTipPercent(3, 3, 1, 4), 25);  // page 75 > file 25: file
+  EXPECT_EQ(DownloadTipPercent(1, 3, 3, 4), 25);  // page 25 < file 75: page
+  EXPECT_EQ(DownloadTipPercent(3, 3, 3, 4), 75);  // equal: page
+
+  const std::string link44 = "http://example.com/" + std::string(25, 'a');
+  ASSERT_EQ(link44.size(), 44u);
+  EXPECT_EQ(DownloadingTip(link44, 7), "Downloading " + link44 + " (~7%)");
+  EXPECT_EQ(DownloadingTip(link44 + "Z", 100),
+            "Downloading http://example.com/...aaaaaaaaaaaaaaaaaaZ (~100%)");
+  EXPECT_LE(DownloadingTip(std::string(300, 'q'), 100).size(), 63u);
+  EXPECT_EQ(DownloadingTip("http://e.com/", 0), "Downloading http://e.com/ (~0%)");
+}
+
+}  // namespace
+}  // namespace kestrelin
