@@ -8,11 +8,15 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -56,6 +60,14 @@ struct SizeAnswer {
   bool AskAgainWithGet = false;
 };
 
+// The outcome of a fetch or size query the crawl waits for: the worker
+// fills it in and sets Done.
+struct Reply {
+  bool Done = false;
+  std::string Path;
+  SizeAnswer Size;
+};
+
 // One request on the multi handle, from its start to its conclusion.
 struct Transfer {
   // Stall watch: seconds of the cache's own waiting (see Impl::waited) at
@@ -84,6 +96,8 @@ struct Transfer {
   Validators Known;  // what the conditions were made of
   // Size queries only.
   bool StoppedAtBody = false;
+  // Set for a transfer the crawl waits for: where its outcome goes.
+  Reply* Answer = nullptr;
   // Set when curl reports the end.
   bool Done = false;
   CURLcode Result = CURLE_OK;
@@ -147,32 +161,63 @@ bool DeliveredWholeBody(const Transfer& transfer) {
 
 }  // namespace
 
+// The cache runs its transfers on a worker thread of its own, which owns
+// the multi handle, every running transfer and the writing of the copies:
+// the crawl reads pages, copies files and reports progress meanwhile, and
+// the network and the disk work of the copies fetched ahead go on beside
+// it. The crawl thread talks to the worker through `inbox` and finds the
+// outcomes in the shared tables below, all under `lock`; the worker never
+// holds the lock while it waits on the network or writes a file.
 struct CurlInternetCache::Impl {
-  CurlCacheSettings settings;
-  std::function<void()> waitingHook;
-  std::string caBundle;  // system authorities plus the extra one; empty: curl's default
-  CURLM* multi = nullptr;
-  std::vector<CURL*> idleHandles;
-  // Seconds spent inside DriveUntilDone, the clock of the stall watch.
-  double waited = 0;
-  unsigned temporaryCounter = 0;  // names this process's temporary copies
-  const std::string processTag = "." + std::to_string(::getpid()) + "-";
+  enum class Order { HintFetches, HintSizes, Fetch, Size, Cancel, Quit };
+  struct Command {
+    Order What = Order::Quit;
+    std::vector<std::string> Urls;  // hints
+    std::string Url;                // a fetch or size query
+    Kind SizeKind = Kind::SizeByHead;
+    Reply* Answer = nullptr;        // where the outcome goes; the caller waits for it
+  };
+  static Command Make(Order what, std::string url = {}, Kind sizeKind = Kind::SizeByHead) {
+    Command command;
+    command.What = what;
+    command.Url = std::move(url);
+    command.SizeKind = sizeKind;
+    return command;
+  }
 
+  CurlCacheSettings settings;
+  std::string caBundle;  // system authorities plus the extra one; empty: curl's default
+  const std::string processTag = "." + std::to_string(::getpid()) + "-";
+  std::function<void()> waitingHook;  // crawl thread only
+
+  // --- shared between the crawl thread and the worker, under `lock` ---
+  std::mutex lock;
+  std::condition_variable answered;  // a Reply is Done
+  std::vector<Command> inbox;
   // URLs fetched successfully in this crawl, with their local copies.
   std::unordered_map<std::string, std::string> fetched;
-  // Fetching ahead: hinted URLs not started yet, transfers running, and
-  // the outcomes of those that ended before they were asked for.
-  std::deque<std::string> upcoming;
-  std::unordered_map<std::string, std::unique_ptr<Transfer>> running;
+  // Outcomes of hinted fetches that ended before they were asked for, and
+  // URLs asked for since the last cancel (a hint never fetches them again).
   std::unordered_map<std::string, std::string> finishedAhead;
   std::unordered_set<std::string> askedSinceHint;
-  // Size queries ahead, the same way: hinted, running, answered.
-  std::deque<std::string> upcomingSizes;
-  std::unordered_map<std::string, std::unique_ptr<Transfer>> runningSizes;
-  std::unordered_map<std::string, SizeAnswer> sizesAhead;
-  // Sizes asked in this crawl: a file measured once is fetched right after
+  // The same for size queries. A file measured once is fetched right after
   // (and measured from its copy) or left out, asked again on its own.
+  std::unordered_map<std::string, SizeAnswer> sizesAhead;
   std::unordered_set<std::string> sizesAsked;
+
+  // --- the worker's own ---
+  CURLM* multi = nullptr;
+  std::vector<CURL*> idleHandles;
+  // Seconds the worker has been driving transfers, the clock of the stall watch.
+  double waited = 0;
+  unsigned temporaryCounter = 0;  // names this process's temporary copies
+  std::deque<std::string> upcoming;
+  std::deque<std::string> upcomingSizes;
+  std::unordered_map<std::string, std::unique_ptr<Transfer>> running;
+  std::unordered_map<std::string, std::unique_ptr<Transfer>> runningSizes;
+  // Transfers the crawl waits for, by their easy handle's Transfer.
+  std::unordered_map<Transfer*, std::unique_ptr<Transfer>> asked;
+  std::thread worker;
 
   explicit Impl(CurlCacheSettings s) : settings(std::move(s)) {
     curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -188,13 +233,281 @@ struct CurlInternetCache::Impl {
     }
     std::error_code ec;
     fs::create_directories(settings.CacheFolder, ec);
+    if (multi) worker = std::thread([this] { Run(); });
   }
 
   ~Impl() {
-    CancelAhead();
+    if (worker.joinable()) {
+      Post(Make(Order::Quit));
+      worker.join();
+    }
     for (CURL* easy : idleHandles) curl_easy_cleanup(easy);
     if (multi) curl_multi_cleanup(multi);
     curl_global_cleanup();
+  }
+
+  // === the crawl thread's side ==============================================
+
+  void Post(Command command) {
+    {
+      std::lock_guard guard(lock);
+      inbox.push_back(std::move(command));
+    }
+    curl_multi_wakeup(multi);
+  }
+
+  // Hands `command` to the worker and waits for its outcome, calling the
+  // waiting hook at most every kHookIntervalMs meanwhile.
+  Reply Ask(Command command) {
+    constexpr auto kHookInterval = std::chrono::milliseconds(50);
+    Reply reply;
+    command.Answer = &reply;
+    Post(std::move(command));
+    std::unique_lock guard(lock);
+    while (!reply.Done) {
+      if (!waitingHook) {
+        answered.wait(guard, [&] { return reply.Done; });
+      } else if (!answered.wait_for(guard, kHookInterval, [&] { return reply.Done; })) {
+        guard.unlock();
+        waitingHook();
+        guard.lock();
+      }
+    }
+    return reply;
+  }
+
+  // The copy fetched earlier in this crawl, when it is still there.
+  std::string FetchedCopy(const std::string& url) {
+    std::string copy;
+    {
+      std::lock_guard guard(lock);
+      if (auto it = fetched.find(url); it != fetched.end()) copy = it->second;
+    }
+    if (copy.empty() || IsRegularFile(copy)) return copy;
+    std::lock_guard guard(lock);
+    fetched.erase(url);
+    return {};
+  }
+
+  std::string Fetch(const std::string& url) {
+    if (!IsFetchable(url) || !multi) return {};
+    if (std::string copy = FetchedCopy(url); !copy.empty()) return copy;
+    std::string outcome;
+    bool ready = false;
+    {
+      std::lock_guard guard(lock);
+      askedSinceHint.insert(url);
+      if (auto done = finishedAhead.find(url); done != finishedAhead.end()) {
+        outcome = std::move(done->second);
+        finishedAhead.erase(done);
+        ready = true;
+      }
+    }
+    if (!ready) outcome = Ask(Make(Order::Fetch, url)).Path;
+    if (!outcome.empty()) {
+      std::lock_guard guard(lock);
+      fetched[url] = outcome;
+    }
+    return outcome;
+  }
+
+  std::string Answered(const std::string& url, const SizeAnswer& answer) {
+    if (!answer.AskAgainWithGet) return answer.Length;
+    return Ask(Make(Order::Size, url, Kind::SizeByGet)).Size.Length;
+  }
+
+  std::string LengthHeader(const std::string& url) {
+    if (!IsFetchable(url) || !multi) return {};
+    std::string copy;
+    {
+      std::lock_guard guard(lock);
+      sizesAsked.insert(url);
+      if (auto it = fetched.find(url); it != fetched.end()) copy = it->second;
+    }
+    if (!copy.empty()) {
+      std::error_code ec;
+      const auto size = fs::file_size(copy, ec);
+      if (!ec) return std::to_string(size);
+    }
+    std::optional<SizeAnswer> ahead;
+    {
+      std::lock_guard guard(lock);
+      if (auto done = sizesAhead.find(url); done != sizesAhead.end()) {
+        ahead = std::move(done->second);
+        sizesAhead.erase(done);
+      }
+    }
+    if (!ahead) ahead = Ask(Make(Order::Size, url)).Size;
+    return Answered(url, *ahead);
+  }
+
+  void Hint(Order order, const std::vector<std::string>& urls) {
+    if (settings.MaxFetchesAhead <= 0 || !multi || urls.empty()) return;
+    Command command = Make(order);
+    command.Urls = urls;
+    Post(std::move(command));
+  }
+
+  // Returns once nothing hinted runs or waits any more.
+  void Cancel() {
+    if (multi) Ask(Make(Order::Cancel));
+  }
+
+  void Begin() {
+    Cancel();
+    std::lock_guard guard(lock);
+    fetched.clear();
+  }
+
+  // === the worker ===========================================================
+
+  void Run() {
+    using Clock = std::chrono::steady_clock;
+    auto mark = Clock::now();
+    for (;;) {
+      std::vector<Command> commands;
+      {
+        std::lock_guard guard(lock);
+        commands.swap(inbox);
+      }
+      for (Command& command : commands) {
+        if (command.What == Order::Quit) {
+          CancelAhead();
+          return;
+        }
+        Handle(command);
+      }
+      StartUpcoming();
+      const bool busy = Busy();
+      if (busy) {
+        const auto now = Clock::now();
+        waited += std::chrono::duration<double>(now - mark).count();
+        mark = now;
+        int active = 0;
+        if (curl_multi_perform(multi, &active) != CURLM_OK) FailAsked();
+        CollectFinished();
+      }
+      // New orders wake the poll at once (curl_multi_wakeup).
+      curl_multi_poll(multi, nullptr, 0, busy ? 100 : 1000, nullptr);
+      if (!busy) mark = Clock::now();
+    }
+  }
+
+  bool Busy() const { return !running.empty() || !runningSizes.empty() || !asked.empty(); }
+
+  void Deliver(Reply& reply) {
+    {
+      std::lock_guard guard(lock);
+      reply.Done = true;
+    }
+    answered.notify_all();
+  }
+
+  void DeliverPath(Reply& reply, std::string path) {
+    reply.Path = std::move(path);
+    Deliver(reply);
+  }
+
+  void DeliverSize(Reply& reply, SizeAnswer size) {
+    reply.Size = std::move(size);
+    Deliver(reply);
+  }
+
+  // Starts a transfer the crawl waits for; it answers at once when it
+  // cannot start.
+  void StartAsked(std::unique_ptr<Transfer> transfer, Reply* reply) {
+    transfer->Ahead = false;
+    transfer->Answer = reply;
+    if (!transfer->Easy && !Start(*transfer)) {
+      if (transfer->What == Kind::Fetch) DeliverPath(*reply, {});
+      else DeliverSize(*reply, {});
+      return;
+    }
+    Transfer* key = transfer.get();
+    asked.emplace(key, std::move(transfer));
+  }
+
+  void Handle(Command& command) {
+    switch (command.What) {
+      case Order::HintFetches:
+        upcoming.insert(upcoming.end(), command.Urls.begin(), command.Urls.end());
+        break;
+      case Order::HintSizes:
+        upcomingSizes.insert(upcomingSizes.end(), command.Urls.begin(), command.Urls.end());
+        break;
+      case Order::Fetch:
+        HandleFetch(command.Url, *command.Answer);
+        break;
+      case Order::Size:
+        HandleSize(command.Url, command.SizeKind, *command.Answer);
+        break;
+      case Order::Cancel:
+        CancelAhead();
+        Deliver(*command.Answer);
+        break;
+      case Order::Quit:
+        break;
+    }
+  }
+
+  // The hinted fetch of `url` answers when it ended meanwhile, and is taken
+  // over when it still runs.
+  void HandleFetch(const std::string& url, Reply& reply) {
+    {
+      std::unique_lock guard(lock);
+      if (auto done = finishedAhead.find(url); done != finishedAhead.end()) {
+        std::string outcome = std::move(done->second);
+        finishedAhead.erase(done);
+        guard.unlock();
+        DeliverPath(reply, std::move(outcome));
+        return;
+      }
+    }
+    std::unique_ptr<Transfer> transfer;
+    if (auto it = running.find(url); it != running.end()) {
+      transfer = std::move(it->second);
+      running.erase(it);
+    } else {
+      transfer = std::make_unique<Transfer>();
+      transfer->Url = url;
+    }
+    StartAsked(std::move(transfer), &reply);
+  }
+
+  void HandleSize(const std::string& url, Kind kind, Reply& reply) {
+    std::unique_ptr<Transfer> transfer;
+    if (kind == Kind::SizeByHead) {
+      std::unique_lock guard(lock);
+      if (auto done = sizesAhead.find(url); done != sizesAhead.end()) {
+        SizeAnswer answer = std::move(done->second);
+        sizesAhead.erase(done);
+        guard.unlock();
+        DeliverSize(reply, std::move(answer));
+        return;
+      }
+      guard.unlock();
+      if (auto it = runningSizes.find(url); it != runningSizes.end()) {
+        transfer = std::move(it->second);
+        runningSizes.erase(it);
+      }
+    }
+    if (!transfer) {
+      transfer = std::make_unique<Transfer>();
+      transfer->What = kind;
+      transfer->Url = url;
+    }
+    StartAsked(std::move(transfer), &reply);
+  }
+
+  // The multi handle failed: every transfer the crawl waits for ends.
+  void FailAsked() {
+    for (auto& [key, transfer] : asked) {
+      transfer->Result = CURLE_FAILED_INIT;
+      Release(*transfer, true);
+      if (transfer->What == Kind::Fetch) DeliverPath(*transfer->Answer, {});
+      else DeliverSize(*transfer->Answer, {});
+    }
+    asked.clear();
   }
 
   // --- starting a transfer -------------------------------------------------
@@ -210,7 +523,6 @@ struct CurlInternetCache::Impl {
     curl_easy_reset(easy);
     idleHandles.push_back(easy);
   }
-
   // The options every request shares.
   void SetCommonOptions(CURL* easy, Transfer& transfer) {
     const std::string requestUrl = RequestUrl(transfer.Url);
@@ -400,10 +712,61 @@ struct CurlInternetCache::Impl {
     return transfer.Entry.Body;
   }
 
-  // --- driving the multi handle --------------------------------------------
+  // --- concluding transfers -------------------------------------------------
 
-  // Reads what curl has finished. Hinted transfers are concluded at once
-  // and their outcome kept for when they are asked for.
+  static SizeAnswer ConcludeSize(const Transfer& transfer) {
+    const bool answered = transfer.Result == CURLE_OK ||
+                          (transfer.StoppedAtBody && transfer.Result == CURLE_WRITE_ERROR);
+    // Servers that refuse HEAD, or fail it, get a GET that stops at the body.
+    if (transfer.What == Kind::SizeByHead &&
+        (!answered || transfer.Status == 405 || transfer.Status == 501)) {
+      return {{}, true};
+    }
+    if (!answered || transfer.Status >= 400) return {};
+    return {transfer.Response.ContentLength, false};
+  }
+
+  // Hinted transfers keep their outcome for when they are asked for.
+  void ConcludeAhead(Transfer& transfer) {
+    const std::string url = transfer.Url;
+    // curl's connect timeout runs on the wall clock, which a hinted
+    // transfer may have spent waiting for a connection; such a failure is
+    // not kept, the URL is asked again when it is asked for.
+    const bool keep = transfer.Result != CURLE_OPERATION_TIMEDOUT;
+    if (transfer.What == Kind::Fetch) {
+      std::string outcome = ConcludeFetch(transfer);
+      Release(transfer, true);
+      if (keep) {
+        std::lock_guard guard(lock);
+        finishedAhead[url] = std::move(outcome);
+      }
+      running.erase(url);
+    } else {
+      Release(transfer, true);
+      if (keep) {
+        std::lock_guard guard(lock);
+        sizesAhead[url] = ConcludeSize(transfer);
+      }
+      runningSizes.erase(url);
+    }
+  }
+
+  void ConcludeAsked(Transfer* key) {
+    auto it = asked.find(key);
+    if (it == asked.end()) return;
+    std::unique_ptr<Transfer> transfer = std::move(it->second);
+    asked.erase(it);
+    if (transfer->What == Kind::Fetch) {
+      std::string outcome = transfer->File ? ConcludeFetch(*transfer) : std::string();
+      Release(*transfer, true);
+      DeliverPath(*transfer->Answer, std::move(outcome));
+    } else {
+      Release(*transfer, true);
+      DeliverSize(*transfer->Answer, ConcludeSize(*transfer));
+    }
+  }
+
+  // Reads what curl has finished and concludes it.
   void CollectFinished() {
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
@@ -414,62 +777,21 @@ struct CurlInternetCache::Impl {
       transfer->Result = message->data.result;
       curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &transfer->Status);
       transfer->Done = true;
-      if (!transfer->Ahead) continue;
-      const std::string url = transfer->Url;
-      // curl's connect timeout runs on the wall clock, also while the crawl
-      // was busy elsewhere; such a failure is not kept, the URL is asked
-      // again when it is asked for.
-      const bool keep = transfer->Result != CURLE_OPERATION_TIMEDOUT;
-      if (transfer->What == Kind::Fetch) {
-        std::string outcome = ConcludeFetch(*transfer);
-        if (keep) finishedAhead[url] = std::move(outcome);
-        Release(*transfer, true);
-        running.erase(url);
-      } else {
-        Release(*transfer, true);
-        if (keep) sizesAhead[url] = ConcludeSize(*transfer);
-        runningSizes.erase(url);
-      }
+      if (transfer->Ahead) ConcludeAhead(*transfer);
+      else ConcludeAsked(transfer);
       StartUpcoming();
     }
   }
 
-  // Runs every transfer until `transfer` has ended, calling the waiting
-  // hook at most every kHookIntervalMs.
-  void DriveUntilDone(Transfer& transfer) {
-    using Clock = std::chrono::steady_clock;
-    constexpr int kHookIntervalMs = 50;
-    auto mark = Clock::now();
-    auto lastHook = mark;
-    while (!transfer.Done) {
-      const auto now = Clock::now();
-      waited += std::chrono::duration<double>(now - mark).count();
-      mark = now;
-      int active = 0;
-      const CURLMcode code = curl_multi_perform(multi, &active);
-      CollectFinished();
-      if (transfer.Done) break;
-      if (code != CURLM_OK) {
-        transfer.Result = CURLE_FAILED_INIT;
-        transfer.Done = true;
-        break;
-      }
-      curl_multi_poll(multi, nullptr, 0, waitingHook ? kHookIntervalMs : 200, nullptr);
-      if (waitingHook && Clock::now() - lastHook >= std::chrono::milliseconds(kHookIntervalMs)) {
-        waitingHook();
-        lastHook = Clock::now();
-      }
-    }
-  }
+  // --- fetching ahead -------------------------------------------------------
 
-  // Starts hinted URLs until MaxFetchesAhead run; skips those already
-  // fetched, running or asked for.
   bool RoomAhead() const {
     return static_cast<long>(running.size() + runningSizes.size()) < settings.MaxFetchesAhead;
   }
 
   // Starts the URLs of `queue` as transfers of `kind` into `into` while
-  // there is room, leaving out those `settled` says need no request.
+  // there is room, leaving out those `settled` (asked under the lock) says
+  // need no request.
   template <typename Settled>
   void StartFrom(std::deque<std::string>& queue, Kind kind,
                  std::unordered_map<std::string, std::unique_ptr<Transfer>>& into,
@@ -477,7 +799,11 @@ struct CurlInternetCache::Impl {
     while (RoomAhead() && !queue.empty()) {
       std::string url = std::move(queue.front());
       queue.pop_front();
-      if (!IsFetchable(url) || fetched.count(url) || into.count(url) || settled(url)) continue;
+      if (!IsFetchable(url) || into.count(url)) continue;
+      {
+        std::lock_guard guard(lock);
+        if (fetched.count(url) || settled(url)) continue;
+      }
       auto transfer = std::make_unique<Transfer>();
       transfer->What = kind;
       transfer->Url = url;
@@ -500,119 +826,14 @@ struct CurlInternetCache::Impl {
     for (auto& [url, transfer] : running) Release(*transfer, true);
     running.clear();
     upcoming.clear();
-    finishedAhead.clear();
-    askedSinceHint.clear();
     for (auto& [url, transfer] : runningSizes) Release(*transfer, true);
     runningSizes.clear();
     upcomingSizes.clear();
+    std::lock_guard guard(lock);
+    finishedAhead.clear();
+    askedSinceHint.clear();
     sizesAhead.clear();
     sizesAsked.clear();
-  }
-
-  // --- the service ----------------------------------------------------------
-
-  std::string Fetch(const std::string& url) {
-    if (!IsFetchable(url)) return {};
-    if (auto it = fetched.find(url); it != fetched.end()) {
-      if (IsRegularFile(it->second)) return it->second;
-      fetched.erase(it);
-    }
-    askedSinceHint.insert(url);
-    std::string outcome;
-    if (auto done = finishedAhead.find(url); done != finishedAhead.end()) {
-      outcome = std::move(done->second);
-      finishedAhead.erase(done);
-    } else {
-      outcome = FetchNow(url);
-    }
-    if (!outcome.empty()) fetched[url] = outcome;
-    return outcome;
-  }
-
-  // Fetches `url`, taking over its hinted transfer when one is running.
-  std::string FetchNow(const std::string& url) {
-    std::unique_ptr<Transfer> transfer;
-    if (auto it = running.find(url); it != running.end()) {
-      transfer = std::move(it->second);
-      running.erase(it);
-      transfer->Ahead = false;
-    } else {
-      transfer = std::make_unique<Transfer>();
-      transfer->Url = url;
-      if (!Start(*transfer)) return {};
-    }
-    DriveUntilDone(*transfer);
-    std::string outcome = transfer->File ? ConcludeFetch(*transfer) : std::string();
-    Release(*transfer, true);
-    return outcome;
-  }
-
-  static SizeAnswer ConcludeSize(const Transfer& transfer) {
-    const bool answered = transfer.Result == CURLE_OK ||
-                          (transfer.StoppedAtBody && transfer.Result == CURLE_WRITE_ERROR);
-    // Servers that refuse HEAD, or fail it, get a GET that stops at the body.
-    if (transfer.What == Kind::SizeByHead &&
-        (!answered || transfer.Status == 405 || transfer.Status == 501)) {
-      return {{}, true};
-    }
-    if (!answered || transfer.Status >= 400) return {};
-    return {transfer.Response.ContentLength, false};
-  }
-
-  std::string Answered(const std::string& url, const SizeAnswer& answer) {
-    return answer.AskAgainWithGet ? AskSize(url, Kind::SizeByGet) : answer.Length;
-  }
-
-  std::string AskSize(const std::string& url, Kind how) {
-    Transfer transfer;
-    transfer.What = how;
-    transfer.Url = url;
-    if (!Start(transfer)) return {};
-    DriveUntilDone(transfer);
-    Release(transfer, true);
-    return Answered(url, ConcludeSize(transfer));
-  }
-
-  std::string LengthHeader(const std::string& url) {
-    if (!IsFetchable(url)) return {};
-    sizesAsked.insert(url);
-    if (auto it = fetched.find(url); it != fetched.end()) {
-      std::error_code ec;
-      const auto size = fs::file_size(it->second, ec);
-      if (!ec) return std::to_string(size);
-    }
-    if (auto done = sizesAhead.find(url); done != sizesAhead.end()) {
-      const SizeAnswer answer = std::move(done->second);
-      sizesAhead.erase(done);
-      return Answered(url, answer);
-    }
-    if (auto it = runningSizes.find(url); it != runningSizes.end()) {
-      std::unique_ptr<Transfer> transfer = std::move(it->second);
-      runningSizes.erase(it);
-      transfer->Ahead = false;
-      DriveUntilDone(*transfer);
-      Release(*transfer, true);
-      return Answered(url, ConcludeSize(*transfer));
-    }
-    return AskSize(url, Kind::SizeByHead);
-  }
-
-  void HintSizes(const std::vector<std::string>& urls) {
-    if (settings.MaxFetchesAhead <= 0 || !multi) return;
-    upcomingSizes.insert(upcomingSizes.end(), urls.begin(), urls.end());
-    StartUpcoming();
-    int active = 0;
-    curl_multi_perform(multi, &active);
-    CollectFinished();
-  }
-
-  void Hint(const std::vector<std::string>& urls) {
-    if (settings.MaxFetchesAhead <= 0 || !multi) return;
-    upcoming.insert(upcoming.end(), urls.begin(), urls.end());
-    StartUpcoming();
-    int active = 0;
-    curl_multi_perform(multi, &active);  // the connections start now
-    CollectFinished();
   }
 };
 
@@ -621,10 +842,7 @@ CurlInternetCache::CurlInternetCache(CurlCacheSettings settings)
 
 CurlInternetCache::~CurlInternetCache() = default;
 
-void CurlInternetCache::BeginCrawl() {
-  impl_->CancelAhead();
-  impl_->fetched.clear();
-}
+void CurlInternetCache::BeginCrawl() { impl_->Begin(); }
 
 std::string CurlInternetCache::DownloadToCacheFile(const std::string& url) {
   return impl_->Fetch(url);
@@ -634,13 +852,15 @@ std::string CurlInternetCache::ContentLengthHeader(const std::string& url) {
   return impl_->LengthHeader(url);
 }
 
-void CurlInternetCache::HintUpcoming(const std::vector<std::string>& urls) { impl_->Hint(urls); }
-
-void CurlInternetCache::HintSizeQueries(const std::vector<std::string>& urls) {
-  impl_->HintSizes(urls);
+void CurlInternetCache::HintUpcoming(const std::vector<std::string>& urls) {
+  impl_->Hint(Impl::Order::HintFetches, urls);
 }
 
-void CurlInternetCache::CancelUpcoming() { impl_->CancelAhead(); }
+void CurlInternetCache::HintSizeQueries(const std::vector<std::string>& urls) {
+  impl_->Hint(Impl::Order::HintSizes, urls);
+}
+
+void CurlInternetCache::CancelUpcoming() { impl_->Cancel(); }
 
 void CurlInternetCache::SetWaitingHook(std::function<void()> hook) {
   impl_->waitingHook = std::move(hook);

@@ -5,11 +5,13 @@
 // behind. Beside each copy a sidecar file keeps the server's ETag and
 // Last-Modified, with which a later crawl revalidates the copy.
 //
-// Transfers run on one curl multi handle: connections are kept alive and
-// shared, and URLs named by HintUpcoming are fetched ahead over at most
-// MaxConnectionsPerHost connections per host (multiplexed over HTTP/2 where
-// the server offers it). DownloadToCacheFile still returns exactly what the
-// fetch of that URL alone would give. Not thread-safe: one crawl thread.
+// Transfers run on one curl multi handle, driven by a worker thread of the
+// cache: connections are kept alive and shared, and URLs named by
+// HintUpcoming are fetched ahead over at most MaxConnectionsPerHost
+// connections per host (multiplexed over HTTP/2 where the server offers
+// it) while the crawl does other work. DownloadToCacheFile still returns
+// exactly what the fetch of that URL alone would give. The calls below
+// come from one crawl thread at a time.
 #include <memory>
 #include <string>
 #include <vector>
