@@ -33,6 +33,14 @@ namespace {
 constexpr const char* kUserAgent = "Kestrelin/" KESTRELIN_VERSION_TEXT;
 constexpr std::size_t kWriteBufferBytes = 1 << 16;
 
+// Marks this process's temporary copies: ".PID-".
+std::string ProcessTag() {
+  std::string tag = ".";
+  tag += std::to_string(::getpid());
+  tag += '-';
+  return tag;
+}
+
 bool IsFetchable(std::string_view url) {
   return url.starts_with("http://") || url.starts_with("https://");
 }
@@ -70,7 +78,7 @@ struct Reply {
 
 // One request on the multi handle, from its start to its conclusion.
 struct Transfer {
-  // Stall watch: seconds of the cache's own waiting (see Impl::waited) at
+  // Stall watch: seconds the worker has driven transfers (Impl::waited) at
   // the last byte that arrived, and how many had arrived by then.
   const double* Waited = nullptr;
   double StallSeconds = 0;
@@ -135,9 +143,8 @@ std::size_t TakeHeader(char* data, std::size_t size, std::size_t count, void* ta
 }
 
 // Ends a transfer when no byte (header or body) has arrived for
-// StallSeconds of waiting. Only time the cache spends driving its transfers
-// counts, so a transfer fetched ahead is not blamed for the time the crawl
-// spent elsewhere.
+// StallSeconds while the worker was driving transfers; the time it sat idle
+// with nothing to do does not count.
 int WatchForStall(void* target, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
   auto* transfer = static_cast<Transfer*>(target);
   const curl_off_t seen = downloaded + uploaded + transfer->HeaderBytes;
@@ -187,7 +194,7 @@ struct CurlInternetCache::Impl {
 
   CurlCacheSettings settings;
   std::string caBundle;  // system authorities plus the extra one; empty: curl's default
-  const std::string processTag = "." + std::to_string(::getpid()) + "-";
+  const std::string processTag = ProcessTag();
   std::function<void()> waitingHook;  // crawl thread only
 
   // --- shared between the crawl thread and the worker, under `lock` ---

@@ -1,7 +1,9 @@
 // Fetching ahead: hinted URLs run in parallel, yet every answer is the one
 // the URL alone would have given, and cancelled work leaves nothing behind.
+#include <chrono>
 #include <functional>
 #include <set>
+#include <thread>
 
 #include "tests/platform/curl_cache_fixture.h"
 
@@ -142,7 +144,12 @@ TEST_F(FetchAheadTest, CancelledHintsLeaveNoTemporaryFiles) {
   test::TestServer other;  // another host: its requests do not wait for a connection
   other.Declare("/quick.html", "quick");
   cache->HintUpcoming(urls);
-  EXPECT_FALSE(StrayCacheFiles().empty());  // the hinted transfers are writing
+  // The hinted transfers start writing on the cache's own thread.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (StrayCacheFiles().empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_FALSE(StrayCacheFiles().empty());
   EXPECT_EQ(Fetched(*cache, other.BaseUrl() + "/quick.html"), "quick");
   cache->CancelUpcoming();
   EXPECT_EQ(StrayCacheFiles(), Names{});
