@@ -1,10 +1,9 @@
 #include "engine/rebuild_file_structure.h"
 
-#include <unordered_set>
-#include <vector>
-
+#include "engine/folder_walk.h"
 #include "engine/paths.h"
 #include "engine/safe_names.h"
+#include "engine/split_plan.h"
 #include "engine/text_lines.h"
 #include "engine/url_decoding.h"
 
@@ -25,42 +24,6 @@ void ShowStage(CrawlContext& ctx, const std::string& text, int HideDLing) {
   if (HideDLing == 1) host.TraySetTip(text, 3);
 }
 
-std::string Joined(const std::string& folder, std::string_view name) {
-  std::string path = folder;
-  path += kPathSeparator;
-  path.append(name);
-  return CollapseSeparators(path);
-}
-
-std::string WithoutTrailingSeparators(std::string folder) {
-  while (folder.size() > 1 && EndsWithSeparator(folder)) folder.pop_back();
-  return folder;
-}
-
-// The folders still to be split, breadth-first, each taken once. It also
-// remembers which folders are known to exist, so thousands of files moving
-// into one folder cost one look at the disk, not one each.
-class FolderWalk {
- public:
-  explicit FolderWalk(const std::string& root) { Add(root); }
-  void Add(const std::string& folder) {
-    if (seen_.insert(WithoutTrailingSeparators(folder)).second) folders_.push_back(folder);
-  }
-  bool KnownToExist(const std::string& folder) const {
-    return existing_.count(WithoutTrailingSeparators(folder)) != 0;
-  }
-  void MarkExisting(const std::string& folder) {
-    existing_.insert(WithoutTrailingSeparators(folder));
-  }
-  std::size_t Size() const { return folders_.size(); }
-  std::string At(std::size_t position) const { return folders_[position]; }
-
- private:
-  std::vector<std::string> folders_;
-  std::unordered_set<std::string> seen_;
-  std::unordered_set<std::string> existing_;
-};
-
 // Moves one flattened file a level down, or deletes it when its name ends
 // with the marker. `walk` gains the folders this creates.
 void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& file,
@@ -71,7 +34,7 @@ void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& f
     ctx.FSO.DeleteFile(file.Path);
     return;
   }
-  const std::string newFolder = Joined(folder, SafeName(file.Name.substr(0, pos)));
+  const std::string newFolder = JoinPath(folder, SafeName(file.Name.substr(0, pos)));
   if (!walk.KnownToExist(newFolder)) {
     bool exists = ctx.FSO.FolderExists(newFolder);
     if (!exists) {
@@ -83,13 +46,15 @@ void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& f
   }
   std::string rest = file.Name.substr(pos + kMarker.size());
   if (DecodeName == 1) rest = DecodeUrlText(rest);
-  ctx.FSO.MoveFile(file.Path, Joined(newFolder, SafeName(rest)));
+  ctx.FSO.MoveFile(file.Path, JoinPath(newFolder, SafeName(rest)));
 }
 
-void SplitFlattenedNames(CrawlContext& ctx, int DecodeName) {
+}  // namespace
+
+void SplitFlattenedNamesLevelByLevel(CrawlContext& ctx, int DecodeName) {
   FolderWalk walk(ctx.State.CachePath);
   for (std::size_t position = 0; position < walk.Size(); ++position) {
-    const std::string folder = walk.At(position);
+    const std::string folder = walk.At(position);  // a copy: Add may grow the walk
     const auto files = ctx.FSO.Files(folder);
     if (!files) continue;
     for (const auto& file : *files) SplitOne(ctx, folder, file, DecodeName, walk);
@@ -101,6 +66,8 @@ void SplitFlattenedNames(CrawlContext& ctx, int DecodeName) {
     }
   }
 }
+
+namespace {
 
 // Creates `folder` and its missing parents; false when it still is missing.
 bool EnsureFolder(FileService& fso, const std::string& folder) {
@@ -138,7 +105,7 @@ void RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int Hi
   if (HideDLing == 1) host.TraySetTip("Rebuilding file structure...", 3);
   YieldTwice(host);
 
-  SplitFlattenedNames(ctx, DecodeName);
+  if (!SplitFlattenedNamesDirectly(ctx, DecodeName)) SplitFlattenedNamesLevelByLevel(ctx, DecodeName);
 
   ShowStage(ctx, "File structure rebuilt, moving files...", HideDLing);
   YieldTwice(host);

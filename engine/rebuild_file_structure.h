@@ -23,4 +23,9 @@ namespace kestrelin {
 void RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int HideDLing,
                           int DecodeName);
 
+// The split of the working folder alone, moving files one folder level per
+// pass. RebuildFileStructure moves each file once instead (split_plan.h)
+// and comes here only when that cannot be planned.
+void SplitFlattenedNamesLevelByLevel(CrawlContext& ctx, int DecodeName);
+
 }  // namespace kestrelin

@@ -1,0 +1,40 @@
+#pragma once
+// The folders of a rebuild still to be split, breadth-first, each taken
+// once. It also remembers which folders are known to exist, so thousands of
+// files moving into one folder cost one look at the disk, not one each.
+#include <cstddef>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/paths.h"
+
+namespace kestrelin {
+
+inline std::string WithoutTrailingSeparators(std::string folder) {
+  while (folder.size() > 1 && EndsWithSeparator(folder)) folder.pop_back();
+  return folder;
+}
+
+class FolderWalk {
+ public:
+  explicit FolderWalk(const std::string& root) { Add(root); }
+  void Add(const std::string& folder) {
+    if (seen_.insert(WithoutTrailingSeparators(folder)).second) folders_.push_back(folder);
+  }
+  bool KnownToExist(const std::string& folder) const {
+    return existing_.count(WithoutTrailingSeparators(folder)) != 0;
+  }
+  void MarkExisting(const std::string& folder) {
+    existing_.insert(WithoutTrailingSeparators(folder));
+  }
+  std::size_t Size() const { return folders_.size(); }
+  const std::string& At(std::size_t position) const { return folders_[position]; }
+
+ private:
+  std::vector<std::string> folders_;
+  std::unordered_set<std::string> seen_;
+  std::unordered_set<std::string> existing_;
+};
+
+}  // namespace kestrelin
