@@ -41,6 +41,22 @@ std::string ProcessTag() {
   return tag;
 }
 
+// A file opened with O_TMPFILE gets its name through /proc/self/fd.
+bool AnonymousFilesCanBeNamed() {
+#ifdef O_TMPFILE
+  return ::access("/proc/self/fd", X_OK) == 0;
+#else
+  return false;
+#endif
+}
+
+// Gives the open file `fd` the name `path`; false when the name is taken or
+// the system cannot do it.
+bool NameDescriptor(int fd, const std::string& path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 bool IsFetchable(std::string_view url) {
   return url.starts_with("http://") || url.starts_with("https://");
 }
@@ -96,6 +112,7 @@ struct Transfer {
   // Fetches only.
   CacheEntry Entry;
   std::string TemporaryPath;
+  bool Anonymous = false;  // written without a name (O_TMPFILE) until it is complete
   std::FILE* File = nullptr;
   std::unique_ptr<char[]> Buffer;  // the file's, alive until it is closed
   curl_off_t DroppedBytes = 0;     // of an error answer's body
@@ -195,6 +212,9 @@ struct CurlInternetCache::Impl {
   CurlCacheSettings settings;
   std::string caBundle;  // system authorities plus the extra one; empty: curl's default
   const std::string processTag = ProcessTag();
+  // Copies are written as files without a name, which a killed process
+  // never leaves behind, where the system can name them afterwards.
+  const bool anonymousCopies = settings.NamelessCopies && AnonymousFilesCanBeNamed();
   std::function<void()> waitingHook;  // crawl thread only
 
   // --- shared between the crawl thread and the worker, under `lock` ---
@@ -557,10 +577,23 @@ struct CurlInternetCache::Impl {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
   }
 
-  // Creates a new file under a temporary name of this process beside the
-  // copy, with the permissions the user's files get (the copy becomes a
-  // file of the user's site). -1 with errno set when none can be made.
+  // Creates the file a copy is written to, with the permissions the user's
+  // files get (the copy becomes a file of the user's site): one without a
+  // name in the cache folder where the system allows it, else one under a
+  // temporary name of this process beside the copy. -1 with errno set when
+  // none can be made.
   int OpenTemporary(Transfer& transfer) {
+#ifdef O_TMPFILE
+    if (anonymousCopies) {
+      const int fd = ::open(settings.CacheFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+      if (fd >= 0) {
+        transfer.Anonymous = true;
+        return fd;
+      }
+      if (errno == ENOENT) return -1;  // no cache folder
+      // Otherwise the file system has no such files: a named one instead.
+    }
+#endif
     const std::string stem = transfer.Entry.Body + processTag;
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string name = stem + std::to_string(++temporaryCounter) + ".part";
@@ -572,6 +605,20 @@ struct CurlInternetCache::Impl {
       if (errno != EEXIST) return -1;
     }
     return -1;
+  }
+
+  // Names an anonymous copy with a temporary name of this process, which
+  // Release removes unless a rename takes it first.
+  void NameTemporary(int fd, Transfer& transfer) {
+    const std::string stem = transfer.Entry.Body + processTag;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string name = stem + std::to_string(++temporaryCounter) + ".part";
+      if (NameDescriptor(fd, name)) {
+        transfer.TemporaryPath = std::move(name);
+        return;
+      }
+      if (errno != EEXIST) return;
+    }
   }
 
   // Opens the temporary file and asks "changed since?" when an earlier
@@ -691,6 +738,17 @@ struct CurlInternetCache::Impl {
                           !transfer.Response.Version.Empty() &&
                           AttachValidators(::fileno(transfer.File), transfer.Url,
                                            transfer.Response.Version);
+    const bool complete = flushed && DeliveredWholeBody(transfer);
+    // A copy without a name is named while it is open: under its own name
+    // where that is free (a first download), else under a temporary one
+    // that the rename below puts in place.
+    bool inPlace = false;
+    if (transfer.Anonymous && complete) {
+      if (transfer.BodyExisted || !attached) RemoveQuietly(transfer.Entry.Sidecar);
+      const int fd = ::fileno(transfer.File);
+      inPlace = !transfer.BodyExisted && NameDescriptor(fd, transfer.Entry.Body);
+      if (!inPlace) NameTemporary(fd, transfer);
+    }
     const bool written = std::fclose(transfer.File) == 0 && flushed;
     transfer.File = nullptr;
     if (transfer.Result == CURLE_OK && transfer.Status == 304 && transfer.Conditional &&
@@ -702,16 +760,24 @@ struct CurlInternetCache::Impl {
       }
       return transfer.Entry.Body;
     }
-    if (!written || !DeliveredWholeBody(transfer)) return {};
-    // The old validators go first: a stale sidecar must never vouch for
-    // the new bytes, even if writing the new one fails. Where the old copy
-    // was missing and the new one carries its own record, no sidecar is
-    // ever read for it, so none is looked for.
-    if (transfer.BodyExisted || !attached) RemoveQuietly(transfer.Entry.Sidecar);
-    std::error_code ec;
-    fs::rename(transfer.TemporaryPath, transfer.Entry.Body, ec);
-    if (ec) return {};
-    transfer.TemporaryPath.clear();
+    if (!written || !complete) {
+      if (inPlace) RemoveQuietly(transfer.Entry.Body);
+      return {};
+    }
+    if (!inPlace) {
+      // The old validators go first: a stale sidecar must never vouch for
+      // the new bytes, even if writing the new one fails. Where the old
+      // copy was missing and the new one carries its own record, no sidecar
+      // is ever read for it, so none is looked for.
+      if (!transfer.Anonymous && (transfer.BodyExisted || !attached)) {
+        RemoveQuietly(transfer.Entry.Sidecar);
+      }
+      if (transfer.TemporaryPath.empty()) return {};
+      std::error_code ec;
+      fs::rename(transfer.TemporaryPath, transfer.Entry.Body, ec);
+      if (ec) return {};
+      transfer.TemporaryPath.clear();
+    }
     if (!attached && !transfer.Response.Version.Empty()) {
       WriteSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Response.Version,
                    transfer.Entry.Body);

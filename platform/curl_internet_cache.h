@@ -1,9 +1,11 @@
 #pragma once
 // The internet cache over libcurl (http and https). Copies live in a cache
-// folder given by the caller; each is written under a temporary name and
-// renamed only when complete, so no partial copy is ever returned or left
-// behind. Beside each copy a sidecar file keeps the server's ETag and
-// Last-Modified, with which a later crawl revalidates the copy.
+// folder given by the caller; each is written as a file without a name
+// (O_TMPFILE, where the system has it) or under a temporary name, and gets
+// its own name only when complete, so no partial copy is ever returned or
+// left behind. The server's ETag and Last-Modified go onto the copy (an
+// extended attribute) or into a sidecar file beside it, with which a later
+// crawl revalidates the copy.
 //
 // Transfers run on one curl multi handle, driven by a worker thread of the
 // cache: connections are kept alive and shared, and URLs named by
@@ -27,6 +29,7 @@ struct CurlCacheSettings {
   long StallTimeoutSeconds = 30;  // no byte for this long ends the transfer
   long MaxConnectionsPerHost = 6;
   long MaxFetchesAhead = 12;      // hinted transfers in flight at once; 0 turns fetching ahead off
+  bool NamelessCopies = true;     // write copies as files without a name where the system can
 };
 
 class CurlInternetCache : public InternetCache {

@@ -67,6 +67,26 @@ TEST_F(CurlCacheTest, EveryFailureGivesNothingAndLeavesNoFile) {
   EXPECT_EQ(Fetched("/short.bin"), "now whole");
 }
 
+// Copies written without a name and under a temporary one end the same:
+// complete copies under their own names, nothing else, old copies replaced.
+TEST_F(CurlCacheTest, CopiesWithAndWithoutANameEndAlike) {
+  for (const bool nameless : {true, false}) {
+    SCOPED_TRACE(nameless ? "nameless" : "named");
+    const std::string folder = nameless ? "inet-nameless" : "inet-named";
+    CurlCacheSettings settings = Settings(folder);
+    settings.NamelessCopies = nameless;
+    auto own = MakeCache(settings);
+    server.Declare("/page.html", "first");
+    server.Declare("/short.bin", {.Body = std::string(10000, 'x'), .How = Delivery::ShortBody});
+    EXPECT_EQ(Fetched(*own, Url("/page.html")), "first");
+    EXPECT_EQ(Fetched(*own, Url("/short.bin")), "<none>");
+    server.Declare("/page.html", "second, longer");
+    own->BeginCrawl();  // the old copy is there: the new bytes replace it
+    EXPECT_EQ(Fetched(*own, Url("/page.html")), "second, longer");
+    EXPECT_EQ(test::ListTree(SandboxPath(folder)).size(), 1u);
+  }
+}
+
 TEST_F(CurlCacheTest, AFailureInALaterCrawlIsNotAnsweredFromTheOldCopy) {
   server.Declare("/page.html", "first crawl");
   ASSERT_EQ(Fetched("/page.html"), "first crawl");
