@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -221,6 +222,7 @@ struct CurlInternetCache::Impl {
   std::mutex lock;
   std::condition_variable answered;  // a Reply is Done
   std::vector<Command> inbox;
+  std::atomic<bool> polling{false};  // the worker is in, or about to enter, curl_multi_poll
   // URLs fetched successfully in this crawl, with their local copies.
   std::unordered_map<std::string, std::string> fetched;
   // Outcomes of hinted fetches that ended before they were asked for, and
@@ -280,7 +282,8 @@ struct CurlInternetCache::Impl {
       std::lock_guard guard(lock);
       inbox.push_back(std::move(command));
     }
-    curl_multi_wakeup(multi);
+    // A worker that is not polling finds the order before it polls again.
+    if (polling.load()) curl_multi_wakeup(multi);
   }
 
   // Hands `command` to the worker and waits for its outcome, calling the
@@ -414,8 +417,16 @@ struct CurlInternetCache::Impl {
         if (curl_multi_perform(multi, &active) != CURLM_OK) FailAsked();
         CollectFinished();
       }
-      // New orders wake the poll at once (curl_multi_wakeup).
-      curl_multi_poll(multi, nullptr, 0, busy ? 100 : 1000, nullptr);
+      // New orders wake the poll at once (curl_multi_wakeup); orders that
+      // came while the worker was busy are taken without a poll.
+      polling.store(true);
+      bool ordersWaiting = false;
+      {
+        std::lock_guard guard(lock);
+        ordersWaiting = !inbox.empty();
+      }
+      if (!ordersWaiting) curl_multi_poll(multi, nullptr, 0, busy ? 100 : 1000, nullptr);
+      polling.store(false);
       if (!busy) mark = Clock::now();
     }
   }
