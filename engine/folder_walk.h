@@ -1,6 +1,6 @@
 #pragma once
-// The folders of a rebuild still to be split, breadth-first, each taken
-// once. It also remembers which folders are known to exist, so thousands of
+// The split of a rebuild, one folder level per step. FolderWalk: the
+// folders still to be split, breadth-first, each taken once. It also remembers which folders are known to exist, so thousands of
 // files moving into one folder cost one look at the disk, not one each.
 #include <cstddef>
 #include <string>
@@ -10,6 +10,18 @@
 #include "engine/paths.h"
 
 namespace kestrelin {
+
+// What one level of the split does with a file named `name` in `folder`:
+// a name without the folder marker stays, one ending with it is deleted,
+// any other moves into the folder named by the text before its first
+// marker, under the rest (URL-decoded when `decode`). Both names go
+// through SafeName.
+struct LevelStep {
+  enum class Kind { Stay, Delete, Move } What = Kind::Stay;
+  std::string Folder;  // for Move
+  std::string Name;    // for Move
+};
+LevelStep StepOneLevel(const std::string& folder, const std::string& name, bool decode);
 
 inline std::string WithoutTrailingSeparators(std::string folder) {
   while (folder.size() > 1 && EndsWithSeparator(folder)) folder.pop_back();

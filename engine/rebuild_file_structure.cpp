@@ -2,15 +2,11 @@
 
 #include "engine/folder_walk.h"
 #include "engine/paths.h"
-#include "engine/safe_names.h"
 #include "engine/split_plan.h"
 #include "engine/text_lines.h"
-#include "engine/url_decoding.h"
 
 namespace kestrelin {
 namespace {
-
-constexpr std::string_view kMarker = "%x%";
 
 void YieldTwice(CrawlHost& host) {
   host.YieldEvents();
@@ -28,13 +24,13 @@ void ShowStage(CrawlContext& ctx, const std::string& text, int HideDLing) {
 // with the marker. `walk` gains the folders this creates.
 void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& file,
               int DecodeName, FolderWalk& walk) {
-  const auto pos = file.Name.find(kMarker);
-  if (pos == std::string::npos) return;
-  if (EndsWith(file.Name, kMarker)) {
+  const LevelStep step = StepOneLevel(folder, file.Name, DecodeName == 1);
+  if (step.What == LevelStep::Kind::Stay) return;
+  if (step.What == LevelStep::Kind::Delete) {
     ctx.FSO.DeleteFile(file.Path);
     return;
   }
-  const std::string newFolder = JoinPath(folder, SafeName(file.Name.substr(0, pos)));
+  const std::string& newFolder = step.Folder;
   if (!walk.KnownToExist(newFolder)) {
     bool exists = ctx.FSO.FolderExists(newFolder);
     if (!exists) {
@@ -44,9 +40,7 @@ void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& f
     }
     if (exists) walk.MarkExisting(newFolder);
   }
-  std::string rest = file.Name.substr(pos + kMarker.size());
-  if (DecodeName == 1) rest = DecodeUrlText(rest);
-  ctx.FSO.MoveFile(file.Path, JoinPath(newFolder, SafeName(rest)));
+  ctx.FSO.MoveFile(file.Path, JoinPath(newFolder, step.Name));
 }
 
 }  // namespace
@@ -72,8 +66,7 @@ namespace {
 // Creates `folder` and its missing parents; false when it still is missing.
 bool EnsureFolder(FileService& fso, const std::string& folder) {
   if (folder.empty() || fso.FolderExists(folder)) return true;
-  std::string trimmed = folder;
-  while (trimmed.size() > 1 && EndsWithSeparator(trimmed)) trimmed.pop_back();
+  const std::string trimmed = WithoutTrailingSeparators(folder);
   const auto parentEnd = trimmed.rfind(kPathSeparator);
   if (parentEnd != std::string::npos && parentEnd > 0) {
     EnsureFolder(fso, trimmed.substr(0, parentEnd));

@@ -9,14 +9,10 @@
 
 #include "engine/folder_walk.h"
 #include "engine/paths.h"
-#include "engine/safe_names.h"
-#include "engine/text_lines.h"
-#include "engine/url_decoding.h"
 
 namespace kestrelin {
 namespace {
 
-constexpr std::string_view kMarker = "%x%";
 constexpr long kVacated = -1;  // a path whose file moved away
 
 // One file of the working folder as the model moves it.
@@ -98,19 +94,16 @@ class SplitPlan {
     const auto found = at_.find(path);
     if (found == at_.end() || found->second == kVacated) return;  // nothing there now
     const long id = found->second;
-    const auto pos = name.find(kMarker);
-    if (pos == std::string::npos) return;
-    if (EndsWith(name, kMarker)) {
+    const LevelStep step = StepOneLevel(folderKey, name, decode_);
+    if (step.What == LevelStep::Kind::Stay) return;
+    if (step.What == LevelStep::Kind::Delete) {
       files_[id].Deleted = true;
       found->second = kVacated;
       return;
     }
-    const std::string newFolder = JoinPath(folderKey, SafeName(name.substr(0, pos)));
-    ReachFolder(newFolder);
+    ReachFolder(step.Folder);
     if (giveUp_) return;
-    std::string rest = name.substr(pos + kMarker.size());
-    if (decode_) rest = DecodeUrlText(rest);
-    MoveTo(id, path, WithoutTrailingSeparators(newFolder), SafeName(rest));
+    MoveTo(id, path, WithoutTrailingSeparators(step.Folder), step.Name);
   }
 
   // Makes sure `folder` exists, as the level-by-level split does: it is
