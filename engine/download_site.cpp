@@ -1,5 +1,7 @@
 #include "engine/download_site.h"
 
+#include <optional>
+
 #include "engine/crawl_completion.h"
 #include "engine/download_pass.h"
 #include "engine/duplicate_removal.h"
@@ -108,16 +110,25 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   ShowLastLine(host);
 
   st.PageCacheFile = DownloadToCache(ctx, URL);
-  if (!ReadPageText(ctx.FSO, st.PageCacheFile, st.PageText)) return false;
-  st.PageText = NormalizePageText(st.PageText);
+  std::optional<FetchAheadPlan::PreviewedPage> previewed =
+      lists.FetchAhead.TakePreview(URL, st.PageCacheFile);
+  if (!previewed) {
+    if (!ReadPageText(ctx.FSO, st.PageCacheFile, st.PageText)) return false;
+    st.PageText = NormalizePageText(st.PageText);
+  }
 
   host.AddLine("Extracting links from " + URL);
   const long extractionLine = host.LineCount();
   ShowLastLine(host);
 
-  lists.FetchAhead.HintSizesBeforeExtraction(ctx, URL, st.PageText, options);
-  ExtractLinks(ctx, st.PageText, options.NoDownload, options.OnlyDownload, options.LimitSize,
-               options.SizeLimit, options.NoGoUp, options.FollowExternal);
+  if (previewed) {
+    AppendPreviewedLinks(ctx, std::move(previewed->Links));
+    st.PageText = std::move(previewed->Rest);
+  } else {
+    lists.FetchAhead.HintSizesBeforeExtraction(ctx, URL, st.PageText, options);
+    ExtractLinks(ctx, st.PageText, options.NoDownload, options.OnlyDownload, options.LimitSize,
+                 options.SizeLimit, options.NoGoUp, options.FollowExternal);
+  }
   lists.Files.RemoveRepeatsByCount(st.FileLinks, st.FileCount);
 
   host.SetBarMax(100);

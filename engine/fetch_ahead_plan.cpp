@@ -44,25 +44,37 @@ void FetchAheadPlan::HintSizesBeforeExtraction(CrawlContext& ctx, const std::str
 void FetchAheadPlan::HintLinksOfPage(CrawlContext& ctx, const std::string& pageUrl,
                                      const CrawlOptions& options) {
   CrawlState& st = ctx.State;
-  if (!ReadPageText(ctx.FSO, ctx.Cache.DownloadToCacheFile(pageUrl), pageText_)) return;
+  std::string cacheFile = ctx.Cache.DownloadToCacheFile(pageUrl);
+  if (!ReadPageText(ctx.FSO, cacheFile, pageText_)) return;
   pageText_ = NormalizePageText(pageText_);
   std::string currentFolder = std::move(st.PageFolder);
   st.PageFolder = UrlFolder(pageUrl);
   // With the size limit on, which links are fetched depends on their sizes:
-  // only the size queries are hinted then.
-  const bool sized = options.LimitSize == 1;
-  std::vector<std::string> links =
-      sized ? PreviewSizeQueries(ctx, pageText_, options.NoDownload, options.OnlyDownload,
-                                 options.NoGoUp, options.FollowExternal)
-            : PreviewLinks(ctx, pageText_, options.NoDownload, options.OnlyDownload,
+  // only the size queries are hinted then, and nothing is kept.
+  if (options.LimitSize == 1) {
+    const std::vector<std::string> queries =
+        PreviewSizeQueries(ctx, pageText_, options.NoDownload, options.OnlyDownload,
                            options.NoGoUp, options.FollowExternal);
-  st.PageFolder = std::move(currentFolder);
-  if (links.empty()) return;
-  if (sized) {
-    ctx.Cache.HintSizeQueries(links);
-  } else {
-    ctx.Cache.HintUpcoming(links);
+    st.PageFolder = std::move(currentFolder);
+    if (!queries.empty()) ctx.Cache.HintSizeQueries(queries);
+    return;
   }
+  LinksPreview preview = PreviewLinks(ctx, pageText_, options.NoDownload, options.OnlyDownload,
+                                      options.NoGoUp, options.FollowExternal);
+  st.PageFolder = std::move(currentFolder);
+  if (!preview.Links.empty()) ctx.Cache.HintUpcoming(preview.Links);
+  previews_[pageUrl] = {std::move(cacheFile), std::move(preview.Links),
+                        pageText_.substr(preview.RestAt)};
+}
+
+std::optional<FetchAheadPlan::PreviewedPage> FetchAheadPlan::TakePreview(
+    const std::string& pageUrl, const std::string& cacheFile) {
+  const auto found = previews_.find(pageUrl);
+  if (found == previews_.end()) return std::nullopt;
+  std::optional<PreviewedPage> page;
+  if (found->second.CacheFile == cacheFile) page = std::move(found->second);
+  previews_.erase(found);
+  return page;
 }
 
 }  // namespace kestrelin

@@ -8,9 +8,16 @@
 // cache, though: their links are previewed with the same tests and hinted
 // after the pass's own, so their transfers overlap the pages before them.
 // Hints never change what a fetch returns, the crawl's lists or its log.
+//
+// A previewed page's links are kept until the crawl reaches the page: with
+// the size limit off they are exactly what link extraction would find in
+// the same copy, so the page is neither read nor scanned a second time.
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "engine/crawl_context.h"
 #include "engine/crawl_options.h"
@@ -35,10 +42,24 @@ class FetchAheadPlan {
   void HintSizesBeforeExtraction(CrawlContext& ctx, const std::string& pageUrl,
                                  std::string_view pageText, const CrawlOptions& options);
 
+  // What a preview found in the copy `CacheFile` of a page: the links link
+  // extraction appends and the page text it leaves.
+  struct PreviewedPage {
+    std::string CacheFile;
+    std::vector<std::string> Links;
+    std::string Rest;
+  };
+
+  // The preview of `pageUrl`, taken out of the plan, when one was made from
+  // the copy `cacheFile` with the size limit off; none otherwise.
+  std::optional<PreviewedPage> TakePreview(const std::string& pageUrl,
+                                           const std::string& cacheFile);
+
  private:
   void HintLinksOfPage(CrawlContext& ctx, const std::string& pageUrl, const CrawlOptions& options);
 
   std::unordered_set<std::string> previewed_;
+  std::unordered_map<std::string, PreviewedPage> previews_;
   std::string pageText_;  // reused between previews
 };
 

@@ -256,12 +256,17 @@ void ExtractLinks(CrawlContext& ctx, std::string& PageText, int NoDownload, int 
   PageText.erase(0, cursor);
 }
 
-std::vector<std::string> PreviewLinks(CrawlContext& ctx, std::string_view PageText, int NoDownload,
-                                      int OnlyDownload, int NoGoUp, int FollowExternal) {
-  std::vector<std::string> links;
-  ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal,
-                      [&](const std::string& link) { links.push_back(DecodeFolderPart(link)); });
-  return links;
+LinksPreview PreviewLinks(CrawlContext& ctx, std::string_view PageText, int NoDownload,
+                          int OnlyDownload, int NoGoUp, int FollowExternal) {
+  LinksPreview preview;
+  preview.RestAt = ForEachAcceptedLink(
+      ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal,
+      [&](const std::string& link) { preview.Links.push_back(DecodeFolderPart(link)); });
+  return preview;
+}
+
+void AppendPreviewedLinks(CrawlContext& ctx, std::vector<std::string> links) {
+  for (std::string& link : links) AppendFileLink(ctx, std::move(link));
 }
 
 std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, std::string_view PageText,

@@ -1,5 +1,6 @@
 #pragma once
 // Finding the links of one crawled page and deciding which to keep.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,11 +25,21 @@ bool HasDot(std::string_view text);
 void ExtractLinks(CrawlContext& ctx, std::string& PageText, int NoDownload, int OnlyDownload,
                   int LimitSize, std::int64_t SizeLimit, int NoGoUp, int FollowExternal);
 
-// The links ExtractLinks would append for `PageText` with the size limit
-// off, in the same order, without appending them or touching the progress
-// log. Used to fetch the links of later pages ahead of their turn.
-std::vector<std::string> PreviewLinks(CrawlContext& ctx, std::string_view PageText, int NoDownload,
-                                      int OnlyDownload, int NoGoUp, int FollowExternal);
+// What ExtractLinks would do with one page text with the size limit off:
+// the links it would append, in order, and where the text it leaves begins.
+struct LinksPreview {
+  std::vector<std::string> Links;
+  std::size_t RestAt = 0;
+};
+
+// The preview of `PageText`, without appending anything or touching the
+// progress log. Used to fetch the links of later pages ahead of their turn.
+LinksPreview PreviewLinks(CrawlContext& ctx, std::string_view PageText, int NoDownload,
+                          int OnlyDownload, int NoGoUp, int FollowExternal);
+
+// Appends `links`, from the preview of the page now crawled, to FileLinks
+// as ExtractLinks would have.
+void AppendPreviewedLinks(CrawlContext& ctx, std::vector<std::string> links);
 
 // The links whose size ExtractLinks will ask for with the size limit on, in
 // order (absolute, as asked; links without a dot are left out, though

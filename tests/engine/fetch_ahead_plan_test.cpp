@@ -107,6 +107,31 @@ TEST_F(FetchAheadPlanTest, OnlyThePassWithoutPagesAndOnlySizesAheadWithTheSizeLi
   EXPECT_EQ(cache_.sizeHints, (std::vector<Links>{{"http://h/a/one.gif"}, {"http://h/two.gif"}}));
 }
 
+// A kept preview stands in for reading the page again only for the copy
+// it was made from, once, and never with the size limit on.
+TEST_F(FetchAheadPlanTest, APreviewIsTakenOnceAndOnlyForItsOwnCopy) {
+  CrawlOptions options;
+  options.RipPageOnly = 0;
+  options.NoGoUp = 0;
+  FetchAheadPlan plan;
+  plan.HintBeforePass(crawl_->Ctx, 3, 0, options);
+  const std::string p1 = cache_.copies["http://h/a/p1.html"];
+  const std::string p2 = cache_.copies["http://h/b/p2.html"];
+  EXPECT_FALSE(plan.TakePreview("http://h/index.html", p1));  // never previewed
+  EXPECT_FALSE(plan.TakePreview("http://h/b/p2.html", p1));   // another copy now
+  EXPECT_FALSE(plan.TakePreview("http://h/b/p2.html", p2));   // dropped with the mismatch
+  const auto page = plan.TakePreview("http://h/a/p1.html", p1);
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->Links, (Links{"http://h/a/one.gif", "http://h/b/p2.html"}));
+  EXPECT_EQ(page->Rest, ">");
+  EXPECT_FALSE(plan.TakePreview("http://h/a/p1.html", p1));
+
+  options.LimitSize = 1;
+  FetchAheadPlan sized;
+  sized.HintBeforePass(crawl_->Ctx, 3, 0, options);
+  EXPECT_FALSE(sized.TakePreview("http://h/a/p1.html", p1));
+}
+
 // The size queries are hinted as link extraction will ask them: files
 // only, not pages, with the folder part as written.
 TEST_F(FetchAheadPlanTest, SizeQueriesAreHintedOnlyWithTheSizeLimitOn) {

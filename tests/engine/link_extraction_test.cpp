@@ -36,13 +36,15 @@ class LinkExtractionTest : public test::SandboxedTest {
     CrawlState& state = crawl_->State;
     state.FileLinks.clear();
     state.FileCount = 0;
-    const Links preview =
+    const LinksPreview preview =
         PreviewLinks(crawl_->Ctx, page, o.NoDownload, o.OnlyDownload, o.NoGoUp, o.FollowExternal);
+    const std::string previewRest = page.substr(preview.RestAt);
     EXPECT_EQ(state.FileCount, 0);
     ExtractLinks(crawl_->Ctx, page, o.NoDownload, o.OnlyDownload, 0, 0, o.NoGoUp,
                  o.FollowExternal);
     EXPECT_EQ(static_cast<std::size_t>(state.FileCount), state.FileLinks.size());
-    EXPECT_EQ(preview, state.FileLinks) << page;
+    EXPECT_EQ(preview.Links, state.FileLinks) << page;
+    EXPECT_EQ(previewRest, page);
     rest_ = page;
     return state.FileLinks;
   }
