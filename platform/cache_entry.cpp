@@ -90,6 +90,12 @@ std::string BodyStamp(const std::string& bodyPath) {
   return StampOf(info);
 }
 
+std::string DescriptorStamp(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return {};
+  return StampOf(info);
+}
+
 std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std::string& url,
                                       const std::string& bodyPath) {
   std::ifstream in(sidecarPath, std::ios::binary);

@@ -2,8 +2,9 @@
 // Where the internet cache keeps one URL's copy, and the sidecar file that
 // remembers how the server identified that copy's version (ETag,
 // Last-Modified), so a later crawl, even in another run of the program, can
-// ask "changed since?" instead of fetching again. Used only by the curl
-// internet cache.
+// ask "changed since?" instead of fetching again. The cache records new
+// copies in its index (cache_index.h) and writes a sidecar only where the
+// index cannot be written. Used only by the curl internet cache.
 #include <optional>
 #include <string>
 
@@ -33,6 +34,8 @@ CacheEntry EntryFor(const std::string& folder, const std::string& url);
 // that file, the stamp changes and the copy no longer stands for the
 // server's version. Empty when the file cannot be read.
 std::string BodyStamp(const std::string& bodyPath);
+// The same for the open file `fd`.
+std::string DescriptorStamp(int fd);
 
 // The validators recorded for `url` in `sidecarPath`; none when the file is
 // missing, unreadable, malformed, written for another URL, or when the copy
@@ -48,9 +51,9 @@ bool WriteSidecar(const std::string& sidecarPath, const std::string& url,
                   const Validators& validators, const std::string& bodyPath);
 
 // The same record kept on the copy itself, as an extended attribute of the
-// open file `fd` once its last byte is written: no file of its own to make.
-// False where the file system keeps no such attributes (or not on this
-// system); the caller then writes the sidecar.
+// open file `fd`, as copies were recorded before the cache kept an index
+// (which the cache now writes instead); still read for those copies. False
+// where the file system keeps no such attributes (or not on this system).
 bool AttachValidators(int fd, const std::string& url, const Validators& validators);
 
 // The validators attached to the copy at `bodyPath` for `url`; none when

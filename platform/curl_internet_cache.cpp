@@ -23,6 +23,7 @@
 
 #include "platform/ca_bundle.h"
 #include "platform/cache_entry.h"
+#include "platform/cache_index.h"
 #include "platform/request_url.h"
 #include "platform/response_headers.h"
 
@@ -240,6 +241,7 @@ struct CurlInternetCache::Impl {
   // Seconds the worker has been driving transfers, the clock of the stall watch.
   double waited = 0;
   unsigned temporaryCounter = 0;  // names this process's temporary copies
+  CacheIndex index{settings.CacheFolder};
   std::deque<std::string> upcoming;
   std::deque<std::string> upcomingSizes;
   std::unordered_map<std::string, std::unique_ptr<Transfer>> running;
@@ -632,6 +634,19 @@ struct CurlInternetCache::Impl {
     }
   }
 
+  // The validators recorded for the copy an earlier crawl left. The index
+  // holds every record written since copies were indexed; a record there,
+  // even a stale one, is newer than anything on or beside the copy. Older
+  // copies carry their record as an attribute or, older still, in a
+  // sidecar, which a copy with an attribute never falls back to.
+  std::optional<Validators> FindValidators(const Transfer& transfer) {
+    const CacheEntry& entry = transfer.Entry;
+    if (index.Holds(transfer.Url)) return index.Find(transfer.Url, entry.Body);
+    if (auto attached = AttachedValidators(entry.Body, transfer.Url)) return attached;
+    if (HasAttachedRecord(entry.Body)) return std::nullopt;
+    return ReadSidecar(entry.Sidecar, transfer.Url, entry.Body);
+  }
+
   // Opens the temporary file and asks "changed since?" when an earlier
   // crawl left a copy with validators. False when no file can be written.
   bool PrepareFetch(Transfer& transfer) {
@@ -656,12 +671,7 @@ struct CurlInternetCache::Impl {
     std::setvbuf(transfer.File, transfer.Buffer.get(), _IOFBF, kWriteBufferBytes);
     transfer.BodyExisted = IsRegularFile(transfer.Entry.Body);
     if (transfer.BodyExisted) {
-      auto known = AttachedValidators(transfer.Entry.Body, transfer.Url);
-      // A copy with a record of its own never falls back to a sidecar: a
-      // sidecar beside it is older than the record, even a stale record.
-      if (!known && !HasAttachedRecord(transfer.Entry.Body)) {
-        known = ReadSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Entry.Body);
-      }
+      std::optional<Validators> known = FindValidators(transfer);
       if (known) {
         transfer.Known = *known;
         if (!known->ETag.empty()) {
@@ -742,20 +752,20 @@ struct CurlInternetCache::Impl {
   // The path of the complete copy, or empty on any failure; in every case
   // nothing but complete copies and their sidecars remain.
   std::string ConcludeFetch(Transfer& transfer) {
-    // The validators go onto the copy itself where the file system can
-    // keep them, after its last byte and before it takes its name.
+    // The validators go into the index after the copy's last byte and
+    // before it takes its name.
     const bool flushed = std::fflush(transfer.File) == 0;
-    const bool attached = flushed && DeliveredWholeBody(transfer) &&
+    const bool recorded = flushed && DeliveredWholeBody(transfer) &&
                           !transfer.Response.Version.Empty() &&
-                          AttachValidators(::fileno(transfer.File), transfer.Url,
-                                           transfer.Response.Version);
+                          index.Record(::fileno(transfer.File), transfer.Url,
+                                       transfer.Response.Version);
     const bool complete = flushed && DeliveredWholeBody(transfer);
     // A copy without a name is named while it is open: under its own name
     // where that is free (a first download), else under a temporary one
     // that the rename below puts in place.
     bool inPlace = false;
     if (transfer.Anonymous && complete) {
-      if (transfer.BodyExisted || !attached) RemoveQuietly(transfer.Entry.Sidecar);
+      if (transfer.BodyExisted || !recorded) RemoveQuietly(transfer.Entry.Sidecar);
       const int fd = ::fileno(transfer.File);
       inPlace = !transfer.BodyExisted && NameDescriptor(fd, transfer.Entry.Body);
       if (!inPlace) NameTemporary(fd, transfer);
@@ -780,7 +790,7 @@ struct CurlInternetCache::Impl {
       // the new bytes, even if writing the new one fails. Where the old
       // copy was missing and the new one carries its own record, no sidecar
       // is ever read for it, so none is looked for.
-      if (!transfer.Anonymous && (transfer.BodyExisted || !attached)) {
+      if (!transfer.Anonymous && (transfer.BodyExisted || !recorded)) {
         RemoveQuietly(transfer.Entry.Sidecar);
       }
       if (transfer.TemporaryPath.empty()) return {};
@@ -789,7 +799,7 @@ struct CurlInternetCache::Impl {
       if (ec) return {};
       transfer.TemporaryPath.clear();
     }
-    if (!attached && !transfer.Response.Version.Empty()) {
+    if (!recorded && !transfer.Response.Version.Empty()) {
       WriteSidecar(transfer.Entry.Sidecar, transfer.Url, transfer.Response.Version,
                    transfer.Entry.Body);
     }

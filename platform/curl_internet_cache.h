@@ -3,9 +3,9 @@
 // folder given by the caller; each is written as a file without a name
 // (O_TMPFILE, where the system has it) or under a temporary name, and gets
 // its own name only when complete, so no partial copy is ever returned or
-// left behind. The server's ETag and Last-Modified go onto the copy (an
-// extended attribute) or into a sidecar file beside it, with which a later
-// crawl revalidates the copy.
+// left behind. The server's ETag and Last-Modified go into the cache's
+// index (or, where it cannot be written, a sidecar file beside the copy),
+// with which a later crawl revalidates the copy.
 //
 // Transfers run on one curl multi handle, driven by a worker thread of the
 // cache: connections are kept alive and shared, and URLs named by

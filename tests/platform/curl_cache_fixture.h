@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cache_index.h"
 #include "platform/curl_internet_cache.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/test_server.h"
@@ -62,10 +63,14 @@ class CurlCacheTest : public SandboxedTest {
     return server.Requests().back().Headers.count(header);
   }
 
-  // Everything in the cache folder, sidecars included.
-  Names CacheFiles() const { return ListTree(SandboxPath("inet")); }
-  // Files in the cache folder that are neither copies nor their sidecars
-  // (names are 32 hex digits, sidecars add ".meta").
+  // Everything in the cache folder but its index, sidecars included.
+  Names CacheFiles() const {
+    Names files = ListTree(SandboxPath("inet"));
+    std::erase(files, CacheIndex::kFileName);
+    return files;
+  }
+  // Files in the cache folder that are neither copies, their sidecars nor
+  // the index (names are 32 hex digits, sidecars add ".meta").
   Names StrayCacheFiles() const {
     Names stray;
     for (const std::string& name : CacheFiles()) {

@@ -1,5 +1,8 @@
 // The cache's contract: complete copies or nothing, one request per URL per
 // crawl, revalidation across crawls and across runs of the program.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -127,9 +130,9 @@ TEST_F(CurlCacheTest, ALaterCrawlRevalidatesItsCopyWithTheServer) {
   ASSERT_FALSE(second.empty());
   EXPECT_EQ(test::ReadWholeFile(second), "second, longer version");
   EXPECT_EQ(server.RequestCount("/page.html"), 3);
-  // One copy, with its validators on it or, where the file system keeps no
-  // attributes, in a sidecar beside it.
-  EXPECT_EQ(CacheFiles().size(), AttachedValidators(second, url) ? 1u : 2u);
+  // One copy, with its validators in the index.
+  EXPECT_EQ(CacheFiles(), Names{second.substr(second.rfind('/') + 1)});
+  EXPECT_TRUE(CacheIndex(SandboxPath("inet")).Find(url, second));
   EXPECT_EQ(StrayCacheFiles(), Names{});
 }
 
@@ -154,8 +157,8 @@ TEST_F(CurlCacheTest, ANewRunOfTheProgramRevalidatesFromTheSidecar) {
   EXPECT_EQ(LastRequestHas("If-None-Match"), 0u);
 }
 
-// A page fetched by a run of the program that has ended: its cache entry,
-// and the validators on the copy where the file system keeps attributes.
+// A page fetched by a run of the program that has ended: its cache entry
+// and the validators the index holds for it.
 class EndedRunTest : public CurlCacheTest {
  protected:
   void FetchInARunThatEnds(const std::string& bytes) {
@@ -163,14 +166,31 @@ class EndedRunTest : public CurlCacheTest {
     ASSERT_FALSE(cache->DownloadToCacheFile(url).empty());
     cache.reset();
     entry = EntryFor(SandboxPath("inet"), url);
-    attached = AttachedValidators(entry.Body, url);
+    recorded = CacheIndex(SandboxPath("inet")).Find(url, entry.Body);
+    ASSERT_TRUE(recorded);
+  }
+  // The copy as versions before the index left it: a file of its own, with
+  // no record in the index.
+  void AsAnOlderVersionLeftIt() const {
+    const std::string bytes = test::ReadWholeFile(entry.Body);
+    fs::remove(entry.Body);
+    fs::remove(SandboxPath("inet/index"));
+    test::WriteWholeFile(entry.Body, bytes);
   }
   // A sidecar as versions before the copy's stamp wrote it: it vouches for
   // whatever copy lies beside it.
   void WriteUnstampedSidecar() const {
     std::ofstream(entry.Sidecar, std::ios::binary)
-        << "Kestrelin cache entry 1\nURL: " << url << "\nETag: " << attached->ETag
-        << "\nLast-Modified: " << attached->LastModified << "\n";
+        << "Kestrelin cache entry 1\nURL: " << url << "\nETag: " << recorded->ETag
+        << "\nLast-Modified: " << recorded->LastModified << "\n";
+  }
+  // The record versions before the index kept on the copy itself; false
+  // where the file system keeps no attributes.
+  bool AttachRecord() const {
+    const int fd = ::open(entry.Body.c_str(), O_RDONLY);
+    const bool attached = fd >= 0 && AttachValidators(fd, url, *recorded);
+    if (fd >= 0) ::close(fd);
+    return attached;
   }
   // What a user's edit of a copied site's file does to a copy sharing its bytes.
   void EditInPlace() const {
@@ -178,20 +198,15 @@ class EndedRunTest : public CurlCacheTest {
   }
   std::string url;
   CacheEntry entry;
-  std::optional<Validators> attached;
+  std::optional<Validators> recorded;
 };
 
-// A cache written before validators went onto the copies: the sidecar
-// still makes the next run ask "changed since?".
+// A cache written before the index and before validators went onto the
+// copies: the sidecar still makes the next run ask "changed since?".
 TEST_F(EndedRunTest, AnOlderCacheRevalidatesFromItsSidecarFiles) {
   FetchInARunThatEnds("from an older cache");
-  ASSERT_TRUE(attached || fs::exists(entry.Sidecar));
-  if (attached) {  // as an older version left it: no attribute, a sidecar
-    const std::string bytes = test::ReadWholeFile(entry.Body);
-    fs::remove(entry.Body);
-    test::WriteWholeFile(entry.Body, bytes);
-    WriteUnstampedSidecar();
-  }
+  AsAnOlderVersionLeftIt();
+  WriteUnstampedSidecar();
   EXPECT_EQ(MakeCache()->DownloadToCacheFile(url), entry.Body);
   EXPECT_EQ(LastRequestHas("If-None-Match"), 1u);
 
@@ -202,17 +217,34 @@ TEST_F(EndedRunTest, AnOlderCacheRevalidatesFromItsSidecarFiles) {
   EXPECT_EQ(LastRequestHas("If-None-Match"), 0u);
 }
 
-// A sidecar beside a copy that carries its own record is older than that
+// A sidecar beside a copy with a record in the index is older than that
 // record; once the record no longer matches the copy (edited in place),
 // the sidecar must not vouch for the edited bytes either.
-TEST_F(EndedRunTest, ASidecarNeverVouchesForACopyWithAStaleRecordOfItsOwn) {
+TEST_F(EndedRunTest, ASidecarNeverVouchesForACopyWithAStaleRecord) {
   FetchInARunThatEnds("server bytes");
-  if (!attached) GTEST_SKIP() << "this file system keeps no extended attributes";
   WriteUnstampedSidecar();
   EditInPlace();
   EXPECT_EQ(Fetched(*MakeCache(), url), "server bytes");
   EXPECT_EQ(LastRequestHas("If-None-Match"), 0u);
   EXPECT_FALSE(fs::exists(entry.Sidecar));
+}
+
+// Copies that carry their record as an attribute revalidate with it, and
+// a stale one keeps a sidecar from vouching as the index does.
+TEST_F(EndedRunTest, ARecordOnTheCopyItselfIsStillRead) {
+  FetchInARunThatEnds("server bytes");
+  AsAnOlderVersionLeftIt();
+  if (!AttachRecord()) GTEST_SKIP() << "this file system keeps no extended attributes";
+  ChangePageKeepingItsETag("SERVER BYTES");
+  EXPECT_EQ(Fetched(*MakeCache(), url), "server bytes");
+  EXPECT_EQ(LastRequestHas("If-None-Match"), 1u);
+
+  AsAnOlderVersionLeftIt();
+  ASSERT_TRUE(AttachRecord());
+  WriteUnstampedSidecar();
+  EditInPlace();
+  EXPECT_EQ(Fetched(*MakeCache(), url), "SERVER BYTES");
+  EXPECT_EQ(LastRequestHas("If-None-Match"), 0u);
 }
 
 TEST_F(CurlCacheTest, ADateAloneIsSentBackAsIfModifiedSince) {
