@@ -34,6 +34,7 @@ namespace {
 
 constexpr const char* kUserAgent = "Kestrelin/" KESTRELIN_VERSION_TEXT;
 constexpr std::size_t kWriteBufferBytes = 1 << 16;
+constexpr long kReceiveBufferBytes = 1 << 18;
 
 // Marks this process's temporary copies: ".PID-".
 std::string ProcessTag() {
@@ -238,6 +239,7 @@ struct CurlInternetCache::Impl {
   // --- the worker's own ---
   CURLM* multi = nullptr;
   std::vector<CURL*> idleHandles;
+  std::vector<std::unique_ptr<char[]>> spareBuffers;  // write buffers of ended transfers
   // Seconds the worker has been driving transfers, the clock of the stall watch.
   double waited = 0;
   unsigned temporaryCounter = 0;  // names this process's temporary copies
@@ -552,6 +554,15 @@ struct CurlInternetCache::Impl {
 
   // --- starting a transfer -------------------------------------------------
 
+  // Write buffers go back to a pool rather than to the heap: freeing a
+  // block this large makes the allocator tidy its free lists each time.
+  std::unique_ptr<char[]> TakeWriteBuffer() {
+    if (spareBuffers.empty()) return std::make_unique_for_overwrite<char[]>(kWriteBufferBytes);
+    std::unique_ptr<char[]> buffer = std::move(spareBuffers.back());
+    spareBuffers.pop_back();
+    return buffer;
+  }
+
   CURL* TakeHandle() {
     if (idleHandles.empty()) return curl_easy_init();
     CURL* easy = idleHandles.back();
@@ -582,6 +593,8 @@ struct CurlInternetCache::Impl {
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
     curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
+    // A larger receive buffer takes most bodies in one read from the socket.
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     if (!caBundle.empty()) {
       curl_blob blob{caBundle.data(), caBundle.size(), CURL_BLOB_NOCOPY};
       curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
@@ -667,7 +680,7 @@ struct CurlInternetCache::Impl {
     // curl hands over up to 16 KB at a time; a larger buffer writes most
     // files in one or a few calls. (Without a buffer of its own, stdio
     // would size one by the file system's block.)
-    transfer.Buffer = std::make_unique_for_overwrite<char[]>(kWriteBufferBytes);
+    transfer.Buffer = TakeWriteBuffer();
     std::setvbuf(transfer.File, transfer.Buffer.get(), _IOFBF, kWriteBufferBytes);
     transfer.BodyExisted = IsRegularFile(transfer.Entry.Body);
     if (transfer.BodyExisted) {
@@ -741,6 +754,7 @@ struct CurlInternetCache::Impl {
       std::fclose(transfer.File);
       transfer.File = nullptr;
     }
+    if (transfer.Buffer) spareBuffers.push_back(std::move(transfer.Buffer));
     if (!keepTemporary && !transfer.TemporaryPath.empty()) {
       RemoveQuietly(transfer.TemporaryPath);
       transfer.TemporaryPath.clear();
