@@ -1,12 +1,16 @@
-// Link extraction, duplicate removal, URL decoding and attribute
-// normalization on inputs of growing size: the time per byte (or per link)
-// must stay flat as the input grows.
+// Link extraction, duplicate removal, URL decoding, attribute
+// normalization and the rebuild's split on inputs of growing size: the time
+// per byte (or per link, or per file) must stay flat as the input grows.
 #include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "engine/crawl_context.h"
 #include "engine/duplicate_removal.h"
 #include "engine/link_extraction.h"
 #include "engine/recording_host.h"
+#include "engine/split_plan.h"
 #include "engine/type_list_file.h"
 #include "engine/url_decoding.h"
 #include "engine/url_helpers.h"
@@ -103,6 +107,41 @@ void BM_NormalizePageText(benchmark::State& state) {
                           static_cast<std::int64_t>(page.size()));
 }
 BENCHMARK(BM_NormalizePageText)->Arg(1 << 20)->Arg(4 << 20)->Unit(benchmark::kMillisecond);
+
+// A working folder of `count` flattened names, three levels deep as the
+// bench site's pages are, split into its folders once per iteration (the
+// folder is made anew, untimed, before each).
+void BM_SplitFlattenedNames(benchmark::State& state) {
+  namespace fs = std::filesystem;
+  const long count = state.range(0);
+  const fs::path root = fs::temp_directory_path() / ("kestrelin-split-" + std::to_string(count));
+  CrawlState st;
+  st.CachePath = (root / "cache").string();
+  RecordingHost host;
+  host.KeepTrace = false;
+  NoCache cache;
+  StdFileService files;
+  ZeroClock time;
+  StaticFileTypeLists types;
+  CrawlContext ctx{st, host, cache, files, time, types, "."};
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::remove_all(root);
+    fs::create_directories(st.CachePath);
+    for (long i = 0; i < count; ++i) {
+      const std::string name = "sec" + std::to_string(i % 10) + "%x%part" +
+                               std::to_string(i / 10 % 10) + "%x%leaf" +
+                               std::to_string(i / 100 % 10) + "%x%page" + std::to_string(i) + ".html";
+      std::ofstream(fs::path(st.CachePath) / name);
+    }
+    state.ResumeTiming();
+    const bool split = SplitFlattenedNamesDirectly(ctx, 0);
+    benchmark::DoNotOptimize(split);
+  }
+  fs::remove_all(root);
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_SplitFlattenedNames)->Arg(3000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kestrelin

@@ -166,6 +166,10 @@ class SplitPlan {
     auto listed = onDisk_.find(key);
     if (listed == onDisk_.end()) {
       listed = onDisk_.emplace(key, fso_.Files(key)).first;
+      // The first folder listed is the working folder, which holds nearly
+      // every file: the table is sized for their paths at once (each takes
+      // a few) rather than grown step by step.
+      if (listed->second && onDisk_.size() == 1) at_.reserve(4 * listed->second->size());
       if (listed->second) {
         for (const FolderEntry& file : *listed->second) {
           const std::string path = JoinPath(key, file.Name);

@@ -82,13 +82,13 @@ bool IsRegularFileItself(const fs::path& path) {
 // or a rename that never replaces anything. False (and no change) when the
 // name is taken or the call is not possible; the caller then takes the
 // general way.
-bool LinkToFreeName(const fs::path& source, const fs::path& target) {
-  return ::link(source.c_str(), target.c_str()) == 0;
+bool LinkToFreeName(const char* source, const char* target) {
+  return ::link(source, target) == 0;
 }
 
-bool RenameToFreeName(const fs::path& source, const fs::path& target) {
+bool RenameToFreeName(const char* source, const char* target) {
 #ifdef RENAME_NOREPLACE
-  return ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0;
+  return ::renameat2(AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE) == 0;
 #else
   (void)source;
   (void)target;
@@ -113,10 +113,12 @@ void RenameOver(const fs::path& from, const fs::path& to, std::error_code& ec) {
 
 // True for a regular file (not a link to one) with no other name: its
 // bytes may get a second name instead of being copied.
-bool HasOneName(const fs::path& path) {
+bool HasOneName(const char* path) {
   struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
+  return ::lstat(path, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
 }
+bool HasOneName(const std::string& path) { return HasOneName(path.c_str()); }
+bool HasOneName(const fs::path& path) { return HasOneName(path.c_str()); }
 
 // Replaces `target` with `partial` in one rename, or removes `partial`.
 bool CommitPartial(const fs::path& partial, const fs::path& target) {
@@ -147,7 +149,7 @@ bool CommitPartial(const fs::path& partial, const fs::path& target) {
 bool CopyRegularFile(const fs::path& source, const fs::path& target) {
   std::error_code ec;
   const bool shareBytes = HasOneName(source);
-  if (shareBytes && LinkToFreeName(source, target)) return true;
+  if (shareBytes && LinkToFreeName(source.c_str(), target.c_str())) return true;
   if (!fs::is_regular_file(source, ec)) return false;
   if (fs::is_directory(target, ec)) return false;
   const fs::path partial = PartialName(target);
@@ -166,7 +168,7 @@ bool CopyRegularFile(const fs::path& source, const fs::path& target) {
 
 bool MoveRegularFile(const fs::path& source, const fs::path& target) {
   std::error_code ec;
-  if (IsRegularFileItself(source) && RenameToFreeName(source, target)) return true;
+  if (IsRegularFileItself(source) && RenameToFreeName(source.c_str(), target.c_str())) return true;
   if (!fs::is_regular_file(source, ec)) return false;
   if (fs::is_directory(target, ec)) return false;
   RenameOver(source, target, ec);
@@ -279,11 +281,22 @@ std::optional<std::uint64_t> StdFileService::FileSize(const std::string& path) {
   return size;
 }
 
+// The common cases (a file with one name onto a free name) are tried on
+// the plain strings first; paths are only taken apart for the rest.
 bool StdFileService::CopyFile(const std::string& source, const std::string& destination) {
+  if (!EndsWithSeparator(destination) && HasOneName(source) &&
+      LinkToFreeName(source.c_str(), destination.c_str())) {
+    return true;
+  }
   return CopyRegularFile(fs::path(source), ResolveDestination(source, destination));
 }
 
 bool StdFileService::MoveFile(const std::string& source, const std::string& destination) {
+  struct stat info {};
+  if (!EndsWithSeparator(destination) && ::lstat(source.c_str(), &info) == 0 &&
+      S_ISREG(info.st_mode) && RenameToFreeName(source.c_str(), destination.c_str())) {
+    return true;
+  }
   return MoveRegularFile(fs::path(source), ResolveDestination(source, destination));
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 #include "engine/duration_text.h"
 #include "engine/flattened_name.h"
@@ -88,6 +89,36 @@ TEST(UrlText, JoinPathCollapsesDoubledSeparatorsInOnePass) {
   EXPECT_EQ(JoinPath("a", "b"), "a" + sep + "b");
   EXPECT_EQ(JoinPath("a" + sep, sep + "b"), "a" + sep + sep + "b");
   EXPECT_EQ(CollapseSeparators(sep + sep + sep), sep + sep);
+}
+
+// Every string of up to six characters of "a" and the separator, on either
+// side of a join, gives what one left-to-right pass over the whole text
+// gives.
+TEST(UrlText, JoinPathAgreesWithOnePassOverTheJoinedText) {
+  const auto onePass = [](const std::string& path) {
+    std::string out;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      const bool pair = path[i] == kPathSeparator && i + 1 < path.size() &&
+                        path[i + 1] == kPathSeparator;
+      out += path[i];
+      if (pair) ++i;
+    }
+    return out;
+  };
+  std::vector<std::string> texts;
+  for (unsigned length = 0; length <= 6; ++length) {
+    for (unsigned bits = 0; bits < (1u << length); ++bits) {
+      std::string text;
+      for (unsigned i = 0; i < length; ++i) text += (bits >> i & 1) ? kPathSeparator : 'a';
+      texts.push_back(text);
+    }
+  }
+  for (const std::string& left : texts) {
+    EXPECT_EQ(CollapseSeparators(left), onePass(left)) << left;
+    for (const std::string& right : texts) {
+      ASSERT_EQ(JoinPath(left, right), onePass(left + kPathSeparator + right)) << left << "|" << right;
+    }
+  }
 }
 
 TEST(UrlText, DecodesEscapesInOnePassAndKeepsTheFolderMarker) {
