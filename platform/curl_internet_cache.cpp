@@ -235,6 +235,9 @@ struct CurlInternetCache::Impl {
   // (and measured from its copy) or left out, asked again on its own.
   std::unordered_map<std::string, SizeAnswer> sizesAhead;
   std::unordered_set<std::string> sizesAsked;
+  // Nameless files opened in the cache folder, ready for copies.
+  static constexpr std::size_t kSpareFiles = 8;
+  std::vector<int> spareFiles;
 
   // --- the worker's own ---
   CURLM* multi = nullptr;
@@ -274,6 +277,7 @@ struct CurlInternetCache::Impl {
       Post(Make(Order::Quit));
       worker.join();
     }
+    for (int fd : spareFiles) ::close(fd);
     for (CURL* easy : idleHandles) curl_easy_cleanup(easy);
     if (multi) curl_multi_cleanup(multi);
     curl_global_cleanup();
@@ -297,6 +301,7 @@ struct CurlInternetCache::Impl {
     Reply reply;
     command.Answer = &reply;
     Post(std::move(command));
+    OpenSpareFiles();
     std::unique_lock guard(lock);
     while (!reply.Done) {
       if (!waitingHook) {
@@ -308,6 +313,29 @@ struct CurlInternetCache::Impl {
       }
     }
     return reply;
+  }
+
+  // While it would wait anyway, the crawl thread opens the nameless files
+  // the worker writes its next copies to, so the worker has fewer system
+  // calls to make per copy.
+  void OpenSpareFiles() {
+#ifdef O_TMPFILE
+    if (!anonymousCopies) return;
+    std::size_t missing = 0;
+    {
+      std::lock_guard guard(lock);
+      if (spareFiles.size() >= kSpareFiles) return;
+      missing = kSpareFiles - spareFiles.size();
+    }
+    std::vector<int> opened;
+    for (; missing > 0; --missing) {
+      const int fd = ::open(settings.CacheFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+      if (fd < 0) break;
+      opened.push_back(fd);
+    }
+    std::lock_guard guard(lock);
+    spareFiles.insert(spareFiles.end(), opened.begin(), opened.end());
+#endif
   }
 
   // The copy fetched earlier in this crawl, when it is still there.
@@ -611,6 +639,10 @@ struct CurlInternetCache::Impl {
   int OpenTemporary(Transfer& transfer) {
 #ifdef O_TMPFILE
     if (anonymousCopies) {
+      if (const int spare = TakeSpareFile(); spare >= 0) {
+        transfer.Anonymous = true;
+        return spare;
+      }
       const int fd = ::open(settings.CacheFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
       if (fd >= 0) {
         transfer.Anonymous = true;
@@ -633,13 +665,31 @@ struct CurlInternetCache::Impl {
     return -1;
   }
 
+  // Names the nameless copy `fd` `path`. A file opened before the cache
+  // folder was removed still has its bytes; the folder is made again.
+  bool NameCopy(int fd, const std::string& path) {
+    if (NameDescriptor(fd, path)) return true;
+    if (errno != ENOENT) return false;
+    std::error_code ec;
+    fs::create_directories(settings.CacheFolder, ec);
+    return NameDescriptor(fd, path);
+  }
+
+  int TakeSpareFile() {
+    std::lock_guard guard(lock);
+    if (spareFiles.empty()) return -1;
+    const int fd = spareFiles.back();
+    spareFiles.pop_back();
+    return fd;
+  }
+
   // Names an anonymous copy with a temporary name of this process, which
   // Release removes unless a rename takes it first.
   void NameTemporary(int fd, Transfer& transfer) {
     const std::string stem = transfer.Entry.Body + processTag;
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string name = stem + std::to_string(++temporaryCounter) + ".part";
-      if (NameDescriptor(fd, name)) {
+      if (NameCopy(fd, name)) {
         transfer.TemporaryPath = std::move(name);
         return;
       }
@@ -781,7 +831,7 @@ struct CurlInternetCache::Impl {
     if (transfer.Anonymous && complete) {
       if (transfer.BodyExisted || !recorded) RemoveQuietly(transfer.Entry.Sidecar);
       const int fd = ::fileno(transfer.File);
-      inPlace = !transfer.BodyExisted && NameDescriptor(fd, transfer.Entry.Body);
+      inPlace = !transfer.BodyExisted && NameCopy(fd, transfer.Entry.Body);
       if (!inPlace) NameTemporary(fd, transfer);
     }
     const bool written = std::fclose(transfer.File) == 0 && flushed;
