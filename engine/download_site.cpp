@@ -111,7 +111,7 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
 
   st.PageCacheFile = DownloadToCache(ctx, URL);
   std::optional<FetchAheadPlan::PreviewedPage> previewed =
-      lists.FetchAhead.TakePreview(URL, st.PageCacheFile);
+      lists.FetchAhead.TakePreview(ctx, URL, st.PageCacheFile);
   if (!previewed) {
     if (!ReadPageText(ctx.FSO, st.PageCacheFile, st.PageText)) return false;
     st.PageText = NormalizePageText(st.PageText);

@@ -45,7 +45,8 @@ void FetchAheadPlan::HintLinksOfPage(CrawlContext& ctx, const std::string& pageU
                                      const CrawlOptions& options) {
   CrawlState& st = ctx.State;
   std::string cacheFile = ctx.Cache.DownloadToCacheFile(pageUrl);
-  if (!ReadPageText(ctx.FSO, cacheFile, pageText_)) return;
+  const std::optional<std::uint64_t> copySize = ctx.FSO.FileSize(cacheFile);
+  if (!copySize || !ReadPageText(ctx.FSO, cacheFile, pageText_)) return;
   pageText_ = NormalizePageText(pageText_);
   std::string currentFolder = std::move(st.PageFolder);
   st.PageFolder = UrlFolder(pageUrl);
@@ -63,16 +64,19 @@ void FetchAheadPlan::HintLinksOfPage(CrawlContext& ctx, const std::string& pageU
                                       options.NoGoUp, options.FollowExternal);
   st.PageFolder = std::move(currentFolder);
   if (!preview.Links.empty()) ctx.Cache.HintUpcoming(preview.Links);
-  previews_[pageUrl] = {std::move(cacheFile), std::move(preview.Links),
+  previews_[pageUrl] = {std::move(cacheFile), *copySize, std::move(preview.Links),
                         pageText_.substr(preview.RestAt)};
 }
 
 std::optional<FetchAheadPlan::PreviewedPage> FetchAheadPlan::TakePreview(
-    const std::string& pageUrl, const std::string& cacheFile) {
+    CrawlContext& ctx, const std::string& pageUrl, const std::string& cacheFile) {
   const auto found = previews_.find(pageUrl);
   if (found == previews_.end()) return std::nullopt;
   std::optional<PreviewedPage> page;
-  if (found->second.CacheFile == cacheFile) page = std::move(found->second);
+  if (found->second.CacheFile == cacheFile &&
+      ctx.FSO.FileSize(cacheFile) == std::optional(found->second.CopySize)) {
+    page = std::move(found->second);
+  }
   previews_.erase(found);
   return page;
 }

@@ -12,6 +12,7 @@
 // A previewed page's links are kept until the crawl reaches the page: with
 // the size limit off they are exactly what link extraction would find in
 // the same copy, so the page is neither read nor scanned a second time.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,17 +43,20 @@ class FetchAheadPlan {
   void HintSizesBeforeExtraction(CrawlContext& ctx, const std::string& pageUrl,
                                  std::string_view pageText, const CrawlOptions& options);
 
-  // What a preview found in the copy `CacheFile` of a page: the links link
-  // extraction appends and the page text it leaves.
+  // What a preview found in the copy `CacheFile` of a page (of `CopySize`
+  // bytes): the links link extraction appends and the page text it leaves.
   struct PreviewedPage {
     std::string CacheFile;
+    std::uint64_t CopySize = 0;
     std::vector<std::string> Links;
     std::string Rest;
   };
 
   // The preview of `pageUrl`, taken out of the plan, when one was made from
-  // the copy `cacheFile` with the size limit off; none otherwise.
-  std::optional<PreviewedPage> TakePreview(const std::string& pageUrl,
+  // the copy `cacheFile` with the size limit off and the copy is still
+  // there with its size (a copy removed meanwhile is fetched anew, under
+  // the same name); none otherwise.
+  std::optional<PreviewedPage> TakePreview(CrawlContext& ctx, const std::string& pageUrl,
                                            const std::string& cacheFile);
 
  private:

@@ -123,9 +123,9 @@ bool WriteSidecar(const std::string& sidecarPath, const std::string& url,
 
 bool AttachValidators(int fd, const std::string& url, const Validators& validators) {
 #ifdef __linux__
-  struct stat info {};
-  if (!Recordable(url, validators) || ::fstat(fd, &info) != 0) return false;
-  const std::string text = EntryText(url, validators, StampOf(info));
+  const std::string stamp = DescriptorStamp(fd);
+  if (!Recordable(url, validators) || stamp.empty()) return false;
+  const std::string text = EntryText(url, validators, stamp);
   return ::fsetxattr(fd, kAttributeName, text.data(), text.size(), 0) == 0;
 #else
   (void)fd;

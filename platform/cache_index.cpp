@@ -1,6 +1,7 @@
 #include "platform/cache_index.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -144,15 +145,25 @@ void CacheIndex::RewriteWhenMostlyOutdated(std::size_t lines) {
 }
 
 bool CacheIndex::Append(const std::string& line) {
+  // An index removed since it was opened (with the cache folder, or
+  // replaced by another process's rewrite) is opened anew: records written
+  // to it would be lost.
+  struct stat info {};
+  if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || info.st_nlink == 0)) {
+    ::close(fd_);
+    fd_ = -1;
+    endsMidLine_ = false;
+  }
   if (fd_ < 0) {
     fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0) return false;
     const off_t size = ::lseek(fd_, 0, SEEK_END);
     if (size == 0 && !WriteAll(fd_, kFirstLine)) return false;
   }
-  // A torn last line is closed first, so it cannot swallow this record.
+  // A torn last line is closed first, so it cannot swallow this record,
+  // with more fields than a record has, so it never reads as one.
   if (endsMidLine_) {
-    if (!WriteAll(fd_, "\n")) return false;
+    if (!WriteAll(fd_, "\t\t\t\n")) return false;
     endsMidLine_ = false;
   }
   return WriteAll(fd_, line);

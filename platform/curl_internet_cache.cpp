@@ -698,16 +698,25 @@ struct CurlInternetCache::Impl {
   }
 
   // The validators recorded for the copy an earlier crawl left. The index
-  // holds every record written since copies were indexed; a record there,
-  // even a stale one, is newer than anything on or beside the copy. Older
-  // copies carry their record as an attribute or, older still, in a
-  // sidecar, which a copy with an attribute never falls back to.
+  // holds every record written since copies were indexed. Older copies
+  // carry their record as an attribute or, older still, in a sidecar, which
+  // a copy with an attribute never falls back to; a sidecar is also where a
+  // record goes when the index cannot be written. Once the index holds the
+  // URL, a record on or beside the copy counts only when it carries the
+  // copy's stamp: one without a stamp vouches for any bytes, and may be
+  // older than the index's own.
   std::optional<Validators> FindValidators(const Transfer& transfer) {
     const CacheEntry& entry = transfer.Entry;
-    if (index.Holds(transfer.Url)) return index.Find(transfer.Url, entry.Body);
-    if (auto attached = AttachedValidators(entry.Body, transfer.Url)) return attached;
-    if (HasAttachedRecord(entry.Body)) return std::nullopt;
-    return ReadSidecar(entry.Sidecar, transfer.Url, entry.Body);
+    const bool indexed = index.Holds(transfer.Url);
+    if (indexed) {
+      if (auto recorded = index.Find(transfer.Url, entry.Body)) return recorded;
+    }
+    std::optional<Validators> known = AttachedValidators(entry.Body, transfer.Url);
+    if (!known && !HasAttachedRecord(entry.Body)) {
+      known = ReadSidecar(entry.Sidecar, transfer.Url, entry.Body);
+    }
+    if (known && indexed && !known->Stamped) return std::nullopt;
+    return known;
   }
 
   // Opens the temporary file and asks "changed since?" when an earlier
@@ -727,8 +736,8 @@ struct CurlInternetCache::Impl {
       RemoveQuietly(transfer.TemporaryPath);
       return false;
     }
-    // curl hands over up to 16 KB at a time; a larger buffer writes most
-    // files in one or a few calls. (Without a buffer of its own, stdio
+    // curl hands over what one read from the socket gave; a buffer of
+    // its own writes most files in one or a few calls. (Without a buffer of its own, stdio
     // would size one by the file system's block.)
     transfer.Buffer = TakeWriteBuffer();
     std::setvbuf(transfer.File, transfer.Buffer.get(), _IOFBF, kWriteBufferBytes);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -117,19 +118,28 @@ TEST_F(FetchAheadPlanTest, APreviewIsTakenOnceAndOnlyForItsOwnCopy) {
   plan.HintBeforePass(crawl_->Ctx, 3, 0, options);
   const std::string p1 = cache_.copies["http://h/a/p1.html"];
   const std::string p2 = cache_.copies["http://h/b/p2.html"];
-  EXPECT_FALSE(plan.TakePreview("http://h/index.html", p1));  // never previewed
-  EXPECT_FALSE(plan.TakePreview("http://h/b/p2.html", p1));   // another copy now
-  EXPECT_FALSE(plan.TakePreview("http://h/b/p2.html", p2));   // dropped with the mismatch
-  const auto page = plan.TakePreview("http://h/a/p1.html", p1);
+  auto& ctx = crawl_->Ctx;
+  EXPECT_FALSE(plan.TakePreview(ctx, "http://h/index.html", p1));  // never previewed
+  EXPECT_FALSE(plan.TakePreview(ctx, "http://h/b/p2.html", p1));   // another copy now
+  EXPECT_FALSE(plan.TakePreview(ctx, "http://h/b/p2.html", p2));   // dropped with the mismatch
+  const auto page = plan.TakePreview(ctx, "http://h/a/p1.html", p1);
   ASSERT_TRUE(page);
   EXPECT_EQ(page->Links, (Links{"http://h/a/one.gif", "http://h/b/p2.html"}));
   EXPECT_EQ(page->Rest, ">");
-  EXPECT_FALSE(plan.TakePreview("http://h/a/p1.html", p1));
+  EXPECT_FALSE(plan.TakePreview(ctx, "http://h/a/p1.html", p1));
+
+  // A copy fetched anew under its name since the preview, or gone, is read.
+  FetchAheadPlan again;
+  again.HintBeforePass(ctx, 3, 0, options);
+  WriteFileAt("copies/0", "<img src=\"other.gif\">");
+  std::filesystem::remove(p2);
+  EXPECT_FALSE(again.TakePreview(ctx, "http://h/a/p1.html", p1));
+  EXPECT_FALSE(again.TakePreview(ctx, "http://h/b/p2.html", p2));
 
   options.LimitSize = 1;
   FetchAheadPlan sized;
-  sized.HintBeforePass(crawl_->Ctx, 3, 0, options);
-  EXPECT_FALSE(sized.TakePreview("http://h/a/p1.html", p1));
+  sized.HintBeforePass(ctx, 3, 0, options);
+  EXPECT_FALSE(sized.TakePreview(ctx, "http://h/a/p1.html", p1));
 }
 
 // The size queries are hinted as link extraction will ask them: files

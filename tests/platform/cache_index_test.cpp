@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -93,7 +94,7 @@ TEST_F(CacheIndexTest, LinesThatDoNotParseAreSkippedAndATornLastLineIsClosed) {
       << "x1\thttp://h/b\t\"e\"\t\n"                 // no stamp
       << "1 2.3\thttp://h/b\t\"e\"\tdate\textra\n"  // a field too many
       << "1 2.3\t\t\"e\"\t\n"                       // no URL
-      << "7 8.9\thttp://h/b\t\"torn";
+      << "7 8.9\thttp://h/c\t\"torn";
   {
     CacheIndex index(Sandbox());
     EXPECT_FALSE(index.Holds("http://h/b"));
@@ -103,6 +104,20 @@ TEST_F(CacheIndexTest, LinesThatDoNotParseAreSkippedAndATornLastLineIsClosed) {
   CacheIndex later(Sandbox());
   EXPECT_EQ(later.Find("http://h/a", a)->ETag, "\"v1\"");
   EXPECT_EQ(later.Find("http://h/b", b)->ETag, "\"v2\"");
+  EXPECT_FALSE(later.Holds("http://h/c"));  // the torn line stays no record
+}
+
+// Records go on into an index made anew when the one opened was removed
+// (with the cache folder, or replaced by another run's rewrite).
+TEST_F(CacheIndexTest, AnIndexRemovedWhileOpenIsMadeAnew) {
+  const std::string a = Copy("a", "copy a"), b = Copy("b", "copy b");
+  CacheIndex index(Sandbox());
+  ASSERT_TRUE(Record(index, a, "http://h/a", v1));
+  std::filesystem::remove(SandboxPath(CacheIndex::kFileName));
+  ASSERT_TRUE(Record(index, b, "http://h/b", v2));
+  CacheIndex later(Sandbox());
+  EXPECT_EQ(later.Find("http://h/b", b)->ETag, "\"v2\"");
+  EXPECT_FALSE(later.Holds("http://h/a"));
 }
 
 TEST_F(CacheIndexTest, AnIndexOfMostlyOutdatedLinesIsRewrittenWithTheRecordsThatCount) {

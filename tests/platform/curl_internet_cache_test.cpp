@@ -234,6 +234,26 @@ TEST_F(EndedRunTest, ASidecarNeverVouchesForACopyWithAStaleRecord) {
   EXPECT_FALSE(fs::exists(entry.Sidecar));
 }
 
+// Where the index cannot take a record, the stamped sidecar written
+// instead counts, even beside an older line of the index for the URL.
+TEST_F(EndedRunTest, ASidecarWrittenWhenTheIndexFailedCountsOverAStaleLine) {
+  FetchInARunThatEnds("server bytes");
+  const std::string index = SandboxPath("inet/index");
+  const std::string saved = test::ReadWholeFile(index);
+  auto unwritable = MakeCache();
+  fs::remove(index);
+  fs::create_directory(index);  // no file can be opened there now
+  WriteFileAt("site/page.html", "new bytes");
+  EXPECT_EQ(Fetched(*unwritable, url), "new bytes");
+  unwritable.reset();
+  ASSERT_TRUE(fs::exists(entry.Sidecar));
+  fs::remove(index);
+  test::WriteWholeFile(index, saved);  // its line is for the old copy
+  ChangePageKeepingItsETag("NEW BYTES");
+  EXPECT_EQ(Fetched(*MakeCache(), url), "new bytes");
+  EXPECT_EQ(LastRequestHas("If-None-Match"), 1u);
+}
+
 // Copies that carry their record as an attribute revalidate with it, and
 // a stale one keeps a sidecar from vouching as the index does.
 TEST_F(EndedRunTest, ARecordOnTheCopyItselfIsStillRead) {
