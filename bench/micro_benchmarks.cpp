@@ -47,16 +47,24 @@ std::string MakePage(std::size_t bytes) {
   return page;
 }
 
-void BM_ExtractLinks(benchmark::State& state) {
-  const std::string page = MakePage(static_cast<std::size_t>(state.range(0)));
+// A crawl's context over the real file service, with no cache, clock or
+// trace of its own.
+struct BenchCrawl {
+  BenchCrawl() { host.KeepTrace = false; }
   CrawlState st;
   RecordingHost host;
-  host.KeepTrace = false;
   NoCache cache;
   StdFileService files;
   ZeroClock time;
   StaticFileTypeLists types;
   CrawlContext ctx{st, host, cache, files, time, types, "."};
+};
+
+void BM_ExtractLinks(benchmark::State& state) {
+  const std::string page = MakePage(static_cast<std::size_t>(state.range(0)));
+  BenchCrawl crawl;
+  CrawlState& st = crawl.st;
+  CrawlContext& ctx = crawl.ctx;
   st.SiteRoot = "http://example.com/";
   st.PageFolder = "http://example.com/d/e/";
   for (auto _ : state) {
@@ -115,15 +123,9 @@ void BM_SplitFlattenedNames(benchmark::State& state) {
   namespace fs = std::filesystem;
   const long count = state.range(0);
   const fs::path root = fs::temp_directory_path() / ("kestrelin-split-" + std::to_string(count));
-  CrawlState st;
+  BenchCrawl crawl;
+  CrawlState& st = crawl.st;
   st.CachePath = (root / "cache").string();
-  RecordingHost host;
-  host.KeepTrace = false;
-  NoCache cache;
-  StdFileService files;
-  ZeroClock time;
-  StaticFileTypeLists types;
-  CrawlContext ctx{st, host, cache, files, time, types, "."};
   for (auto _ : state) {
     state.PauseTiming();
     fs::remove_all(root);
@@ -135,7 +137,7 @@ void BM_SplitFlattenedNames(benchmark::State& state) {
       std::ofstream(fs::path(st.CachePath) / name);
     }
     state.ResumeTiming();
-    const bool split = SplitFlattenedNamesDirectly(ctx, 0);
+    const bool split = SplitFlattenedNamesDirectly(crawl.ctx, 0);
     benchmark::DoNotOptimize(split);
   }
   fs::remove_all(root);

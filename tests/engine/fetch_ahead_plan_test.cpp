@@ -56,14 +56,20 @@ class FetchAheadPlanTest : public test::SandboxedTest {
     cache_.copies[url] = SandboxPath(file);
   }
 
+  // Every page crawled, up levels too.
+  static CrawlOptions WholeSite() {
+    CrawlOptions options;
+    options.RipPageOnly = 0;
+    options.NoGoUp = 0;
+    return options;
+  }
+
   HintRecordingCache cache_;
   std::unique_ptr<test::CrawlTestContext> crawl_;
 };
 
 TEST_F(FetchAheadPlanTest, ThePassComesFirstThenEachLaterPageOnce) {
-  CrawlOptions options;
-  options.RipPageOnly = 0;
-  options.NoGoUp = 0;
+  const CrawlOptions options = WholeSite();
   FetchAheadPlan plan;
   plan.HintBeforePass(crawl_->Ctx, 0, 0, options);
   const std::vector<Links> expected = {
@@ -98,8 +104,7 @@ TEST_F(FetchAheadPlanTest, OnlyThePassWithoutPagesAndOnlySizesAheadWithTheSizeLi
 
   // With the size limit, which files are fetched depends on their sizes:
   // the later pages' size queries are hinted, not their files.
-  options.RipPageOnly = 0;
-  options.NoGoUp = 0;
+  options = WholeSite();
   options.LimitSize = 1;
   cache_.hints.clear();
   FetchAheadPlan sized;
@@ -111,9 +116,7 @@ TEST_F(FetchAheadPlanTest, OnlyThePassWithoutPagesAndOnlySizesAheadWithTheSizeLi
 // A kept preview stands in for reading the page again only for the copy
 // it was made from, once, and never with the size limit on.
 TEST_F(FetchAheadPlanTest, APreviewIsTakenOnceAndOnlyForItsOwnCopy) {
-  CrawlOptions options;
-  options.RipPageOnly = 0;
-  options.NoGoUp = 0;
+  CrawlOptions options = WholeSite();
   FetchAheadPlan plan;
   plan.HintBeforePass(crawl_->Ctx, 3, 0, options);
   const std::string p1 = cache_.copies["http://h/a/p1.html"];
