@@ -83,14 +83,6 @@ TEST(UrlText, CrAndCrLfEndLinesButLfAloneDoesNot) {
   EXPECT_TRUE(SplitLinesCr("").empty());
 }
 
-TEST(UrlText, JoinPathCollapsesDoubledSeparatorsInOnePass) {
-  const std::string sep(1, kPathSeparator);
-  EXPECT_EQ(JoinPath(sep, "fail.txt"), sep + "fail.txt");
-  EXPECT_EQ(JoinPath("a", "b"), "a" + sep + "b");
-  EXPECT_EQ(JoinPath("a" + sep, sep + "b"), "a" + sep + sep + "b");
-  EXPECT_EQ(CollapseSeparators(sep + sep + sep), sep + sep);
-}
-
 // Every string of up to six characters of "a" and the separator, on either
 // side of a join, gives what one left-to-right pass over the whole text
 // gives.
