@@ -87,13 +87,7 @@ struct SizeAnswer {
   bool AskAgainWithGet = false;
 };
 
-// The outcome of a fetch or size query the crawl waits for: the worker
-// fills it in and sets Done.
-struct Reply {
-  bool Done = false;
-  std::string Path;
-  SizeAnswer Size;
-};
+struct Reply;
 
 // One request on the multi handle, from its start to its conclusion.
 struct Transfer {
@@ -130,6 +124,23 @@ struct Transfer {
   bool Done = false;
   CURLcode Result = CURLE_OK;
   long Status = 0;
+};
+
+// The outcome of a fetch or size query the crawl waits for: the worker
+// fills it in and sets Done. A fetch that ended is handed over
+// unconcluded: the crawl thread concludes its copy.
+struct Reply {
+  bool Done = false;
+  std::string Path;
+  SizeAnswer Size;
+  std::unique_ptr<Transfer> Unconcluded;
+};
+
+// A hinted fetch that ended before it was asked for: its copy's path, or
+// the transfer itself while its copy is still to be concluded.
+struct FinishedFetch {
+  std::string Path;
+  std::unique_ptr<Transfer> Unconcluded;
 };
 
 // An error answer's body is read and dropped rather than refused, so the
@@ -195,6 +206,12 @@ bool DeliveredWholeBody(const Transfer& transfer) {
 // it. The crawl thread talks to the worker through `inbox` and finds the
 // outcomes in the shared tables below, all under `lock`; the worker never
 // holds the lock while it waits on the network or writes a file.
+//
+// The worker is the busier of the two threads, so a fetch that ended is
+// mostly concluded (its copy flushed, recorded and named) by the crawl
+// thread: when the crawl takes its outcome, or while it waits for
+// another. Each ended transfer is concluded by exactly one thread, the
+// one that took it out of the shared tables.
 struct CurlInternetCache::Impl {
   enum class Order { HintFetches, HintSizes, Fetch, Size, Cancel, Quit };
   struct Command {
@@ -229,7 +246,12 @@ struct CurlInternetCache::Impl {
   std::unordered_map<std::string, std::string> fetched;
   // Outcomes of hinted fetches that ended before they were asked for, and
   // URLs asked for since the last cancel (a hint never fetches them again).
-  std::unordered_map<std::string, std::string> finishedAhead;
+  std::unordered_map<std::string, FinishedFetch> finishedAhead;
+  // The URLs of finishedAhead whose copies are still to be concluded. Each
+  // holds an open file and a write buffer, so there are at most
+  // kMaxUnconcluded; beyond that the worker concludes them itself.
+  static constexpr std::size_t kMaxUnconcluded = 16;
+  std::vector<std::string> unconcludedAhead;
   std::unordered_set<std::string> askedSinceHint;
   // The same for size queries. A file measured once is fetched right after
   // (and measured from its copy) or left out, asked again on its own.
@@ -238,15 +260,17 @@ struct CurlInternetCache::Impl {
   // Nameless files opened in the cache folder, ready for copies.
   static constexpr std::size_t kSpareFiles = 8;
   std::vector<int> spareFiles;
+  std::vector<std::unique_ptr<char[]>> spareBuffers;  // write buffers of closed copies
+  // --- used by both threads, each under its own lock or atomic ---
+  std::mutex indexLock;
+  CacheIndex index{settings.CacheFolder};
+  std::atomic<unsigned> temporaryCounter{0};  // names this process's temporary copies
 
   // --- the worker's own ---
   CURLM* multi = nullptr;
   std::vector<CURL*> idleHandles;
-  std::vector<std::unique_ptr<char[]>> spareBuffers;  // write buffers of ended transfers
   // Seconds the worker has been driving transfers, the clock of the stall watch.
   double waited = 0;
-  unsigned temporaryCounter = 0;  // names this process's temporary copies
-  CacheIndex index{settings.CacheFolder};
   std::deque<std::string> upcoming;
   std::deque<std::string> upcomingSizes;
   std::unordered_map<std::string, std::unique_ptr<Transfer>> running;
@@ -300,8 +324,13 @@ struct CurlInternetCache::Impl {
     constexpr auto kHookInterval = std::chrono::milliseconds(50);
     Reply reply;
     command.Answer = &reply;
+    // A cancel clears the tables the conclusions go back into, so only
+    // while a fetch or size query runs are copies concluded meanwhile.
+    const bool concludeMeanwhile = command.What == Order::Fetch || command.What == Order::Size;
+    const std::string asked = concludeMeanwhile ? command.Url : std::string();
     Post(std::move(command));
     OpenSpareFiles();
+    if (concludeMeanwhile) ConcludeFinishedAhead(asked);
     std::unique_lock guard(lock);
     while (!reply.Done) {
       if (!waitingHook) {
@@ -338,6 +367,47 @@ struct CurlInternetCache::Impl {
 #endif
   }
 
+  // Concludes the copies fetched ahead that wait for it, except that of
+  // `asked`, which the worker may be handing over right now. Their
+  // entries stay in finishedAhead meanwhile, so no hint starts them again.
+  void ConcludeFinishedAhead(const std::string& asked) {
+    std::vector<std::pair<std::string, std::unique_ptr<Transfer>>> taken;
+    {
+      std::lock_guard guard(lock);
+      for (auto url = unconcludedAhead.begin(); url != unconcludedAhead.end();) {
+        if (*url == asked) {
+          ++url;
+          continue;
+        }
+        auto entry = finishedAhead.find(*url);
+        if (entry != finishedAhead.end() && entry->second.Unconcluded) {
+          taken.emplace_back(*url, std::move(entry->second.Unconcluded));
+        }
+        url = unconcludedAhead.erase(url);
+      }
+    }
+    for (auto& [url, transfer] : taken) {
+      std::string outcome = Conclude(std::move(transfer));
+      std::lock_guard guard(lock);
+      if (auto entry = finishedAhead.find(url); entry != finishedAhead.end()) {
+        entry->second.Path = std::move(outcome);
+      }
+    }
+  }
+
+  // Takes the outcome of `url`'s hinted fetch when it ended; false when it
+  // has not. Under `lock`.
+  bool TakeFinishedAhead(const std::string& url, std::string& path,
+                         std::unique_ptr<Transfer>& unconcluded) {
+    auto done = finishedAhead.find(url);
+    if (done == finishedAhead.end()) return false;
+    path = std::move(done->second.Path);
+    unconcluded = std::move(done->second.Unconcluded);
+    finishedAhead.erase(done);
+    if (unconcluded) std::erase(unconcludedAhead, url);
+    return true;
+  }
+
   // The copy fetched earlier in this crawl, when it is still there.
   std::string FetchedCopy(const std::string& url) {
     std::string copy;
@@ -355,17 +425,19 @@ struct CurlInternetCache::Impl {
     if (!IsFetchable(url) || !multi) return {};
     if (std::string copy = FetchedCopy(url); !copy.empty()) return copy;
     std::string outcome;
+    std::unique_ptr<Transfer> unconcluded;
     bool ready = false;
     {
       std::lock_guard guard(lock);
       askedSinceHint.insert(url);
-      if (auto done = finishedAhead.find(url); done != finishedAhead.end()) {
-        outcome = std::move(done->second);
-        finishedAhead.erase(done);
-        ready = true;
-      }
+      ready = TakeFinishedAhead(url, outcome, unconcluded);
     }
-    if (!ready) outcome = Ask(Make(Order::Fetch, url)).Path;
+    if (!ready) {
+      Reply reply = Ask(Make(Order::Fetch, url));
+      outcome = std::move(reply.Path);
+      unconcluded = std::move(reply.Unconcluded);
+    }
+    if (unconcluded) outcome = Conclude(std::move(unconcluded));
     if (!outcome.empty()) {
       std::lock_guard guard(lock);
       fetched[url] = outcome;
@@ -525,10 +597,11 @@ struct CurlInternetCache::Impl {
   void HandleFetch(const std::string& url, Reply& reply) {
     {
       std::unique_lock guard(lock);
-      if (auto done = finishedAhead.find(url); done != finishedAhead.end()) {
-        std::string outcome = std::move(done->second);
-        finishedAhead.erase(done);
+      std::string outcome;
+      std::unique_ptr<Transfer> unconcluded;
+      if (TakeFinishedAhead(url, outcome, unconcluded)) {
         guard.unlock();
+        reply.Unconcluded = std::move(unconcluded);
         DeliverPath(reply, std::move(outcome));
         return;
       }
@@ -585,10 +658,15 @@ struct CurlInternetCache::Impl {
   // Write buffers go back to a pool rather than to the heap: freeing a
   // block this large makes the allocator tidy its free lists each time.
   std::unique_ptr<char[]> TakeWriteBuffer() {
-    if (spareBuffers.empty()) return std::make_unique_for_overwrite<char[]>(kWriteBufferBytes);
-    std::unique_ptr<char[]> buffer = std::move(spareBuffers.back());
-    spareBuffers.pop_back();
-    return buffer;
+    {
+      std::lock_guard guard(lock);
+      if (!spareBuffers.empty()) {
+        std::unique_ptr<char[]> buffer = std::move(spareBuffers.back());
+        spareBuffers.pop_back();
+        return buffer;
+      }
+    }
+    return std::make_unique_for_overwrite<char[]>(kWriteBufferBytes);
   }
 
   CURL* TakeHandle() {
@@ -707,9 +785,13 @@ struct CurlInternetCache::Impl {
   // older than the index's own.
   std::optional<Validators> FindValidators(const Transfer& transfer) {
     const CacheEntry& entry = transfer.Entry;
-    const bool indexed = index.Holds(transfer.Url);
-    if (indexed) {
-      if (auto recorded = index.Find(transfer.Url, entry.Body)) return recorded;
+    bool indexed = false;
+    {
+      std::lock_guard guard(indexLock);
+      indexed = index.Holds(transfer.Url);
+      if (indexed) {
+        if (auto recorded = index.Find(transfer.Url, entry.Body)) return recorded;
+      }
     }
     std::optional<Validators> known = AttachedValidators(entry.Body, transfer.Url);
     if (!known && !HasAttachedRecord(entry.Body)) {
@@ -800,8 +882,14 @@ struct CurlInternetCache::Impl {
   }
 
   // Gives back the handle, the header list and the file; the temporary
-  // file is removed unless `keepTemporary`.
-  void Release(Transfer& transfer, bool onMulti, bool keepTemporary = false) {
+  // file is removed.
+  void Release(Transfer& transfer, bool onMulti) {
+    Detach(transfer, onMulti);
+    CloseCopy(transfer);
+  }
+
+  // Gives back what curl used: the handle and the header list. The worker's.
+  void Detach(Transfer& transfer, bool onMulti) {
     if (transfer.Easy) {
       if (onMulti) curl_multi_remove_handle(multi, transfer.Easy);
       ReturnHandle(transfer.Easy);
@@ -809,15 +897,30 @@ struct CurlInternetCache::Impl {
     }
     curl_slist_free_all(transfer.Conditions);
     transfer.Conditions = nullptr;
+  }
+
+  // Closes the copy's file and removes its temporary name; either thread.
+  void CloseCopy(Transfer& transfer) {
     if (transfer.File) {
       std::fclose(transfer.File);
       transfer.File = nullptr;
     }
-    if (transfer.Buffer) spareBuffers.push_back(std::move(transfer.Buffer));
-    if (!keepTemporary && !transfer.TemporaryPath.empty()) {
+    if (transfer.Buffer) {
+      std::lock_guard guard(lock);
+      spareBuffers.push_back(std::move(transfer.Buffer));
+    }
+    if (!transfer.TemporaryPath.empty()) {
       RemoveQuietly(transfer.TemporaryPath);
       transfer.TemporaryPath.clear();
     }
+  }
+
+  // Concludes a detached fetch and closes its copy: the copy's path, or
+  // empty on any failure.
+  std::string Conclude(std::unique_ptr<Transfer> transfer) {
+    std::string outcome = transfer->File ? ConcludeFetch(*transfer) : std::string();
+    CloseCopy(*transfer);
+    return outcome;
   }
 
   // --- ending a fetch ------------------------------------------------------
@@ -830,8 +933,7 @@ struct CurlInternetCache::Impl {
     const bool flushed = std::fflush(transfer.File) == 0;
     const bool recorded = flushed && DeliveredWholeBody(transfer) &&
                           !transfer.Response.Version.Empty() &&
-                          index.Record(::fileno(transfer.File), transfer.Url,
-                                       transfer.Response.Version);
+                          Record(::fileno(transfer.File), transfer.Url, transfer.Response.Version);
     const bool complete = flushed && DeliveredWholeBody(transfer);
     // A copy without a name is named while it is open: under its own name
     // where that is free (a first download), else under a temporary one
@@ -879,6 +981,11 @@ struct CurlInternetCache::Impl {
     return transfer.Entry.Body;
   }
 
+  bool Record(int fd, const std::string& url, const Validators& version) {
+    std::lock_guard guard(indexLock);
+    return index.Record(fd, url, version);
+  }
+
   // --- concluding transfers -------------------------------------------------
 
   static SizeAnswer ConcludeSize(const Transfer& transfer) {
@@ -901,13 +1008,25 @@ struct CurlInternetCache::Impl {
     // not kept, the URL is asked again when it is asked for.
     const bool keep = transfer.Result != CURLE_OPERATION_TIMEDOUT;
     if (transfer.What == Kind::Fetch) {
-      std::string outcome = ConcludeFetch(transfer);
-      Release(transfer, true);
-      if (keep) {
-        std::lock_guard guard(lock);
-        finishedAhead[url] = std::move(outcome);
+      auto owned = running.find(url);
+      std::unique_ptr<Transfer> ended = std::move(owned->second);
+      running.erase(owned);
+      Detach(*ended, true);
+      if (!keep) {
+        CloseCopy(*ended);
+        return;
       }
-      running.erase(url);
+      {
+        std::lock_guard guard(lock);
+        if (unconcludedAhead.size() < kMaxUnconcluded) {
+          unconcludedAhead.push_back(url);
+          finishedAhead[url] = FinishedFetch{{}, std::move(ended)};
+          return;
+        }
+      }
+      std::string outcome = Conclude(std::move(ended));
+      std::lock_guard guard(lock);
+      finishedAhead[url] = FinishedFetch{std::move(outcome), nullptr};
     } else {
       Release(transfer, true);
       if (keep) {
@@ -924,9 +1043,10 @@ struct CurlInternetCache::Impl {
     std::unique_ptr<Transfer> transfer = std::move(it->second);
     asked.erase(it);
     if (transfer->What == Kind::Fetch) {
-      std::string outcome = transfer->File ? ConcludeFetch(*transfer) : std::string();
-      Release(*transfer, true);
-      DeliverPath(*transfer->Answer, std::move(outcome));
+      Detach(*transfer, true);
+      Reply& reply = *transfer->Answer;
+      reply.Unconcluded = std::move(transfer);
+      Deliver(reply);
     } else {
       Release(*transfer, true);
       DeliverSize(*transfer->Answer, ConcludeSize(*transfer));
@@ -989,6 +1109,8 @@ struct CurlInternetCache::Impl {
     });
   }
 
+  // Copies that ended but are not concluded yet still are: they stay in
+  // the cache folder.
   void CancelAhead() {
     for (auto& [url, transfer] : running) Release(*transfer, true);
     running.clear();
@@ -996,11 +1118,19 @@ struct CurlInternetCache::Impl {
     for (auto& [url, transfer] : runningSizes) Release(*transfer, true);
     runningSizes.clear();
     upcomingSizes.clear();
-    std::lock_guard guard(lock);
-    finishedAhead.clear();
-    askedSinceHint.clear();
-    sizesAhead.clear();
-    sizesAsked.clear();
+    std::vector<std::unique_ptr<Transfer>> unconcluded;
+    {
+      std::lock_guard guard(lock);
+      for (auto& [url, finished] : finishedAhead) {
+        if (finished.Unconcluded) unconcluded.push_back(std::move(finished.Unconcluded));
+      }
+      finishedAhead.clear();
+      unconcludedAhead.clear();
+      askedSinceHint.clear();
+      sizesAhead.clear();
+      sizesAsked.clear();
+    }
+    for (auto& transfer : unconcluded) Conclude(std::move(transfer));
   }
 };
 

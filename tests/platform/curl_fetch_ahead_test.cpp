@@ -187,5 +187,25 @@ TEST_F(FetchAheadTest, ACopyFinishedAheadDoesNotOutliveACancel) {
   cache.reset();  // closes its kept-alive connections, so `other` stops at once
 }
 
+TEST_F(FetchAheadTest, CopiesEndedAheadAreWholeWhenTakenAndKeptByACancel) {
+  // More ended copies than the crawl side concludes in one go.
+  const Names urls = DeclareEach("/many", 24, [](int i) {
+    return DeclaredResponse{.Body = std::string(3000 + i, static_cast<char>('a' + i))};
+  });
+  test::TestServer other;
+  other.Declare("/slow.html", DeclaredResponse{.Body = "slow", .DelayMs = 400});
+  cache->HintUpcoming(urls);
+  ASSERT_EQ(Fetched(*cache, other.BaseUrl() + "/slow.html"), "slow");  // all 24 end meanwhile
+  for (int i = 0; i < 12; ++i) {
+    EXPECT_EQ(Fetched(*cache, urls[i]), std::string(3000 + i, static_cast<char>('a' + i)));
+  }
+  cache->CancelUpcoming();
+  EXPECT_EQ(server.TotalRequests(), 24);
+  // The twelve never asked for are named copies too, beside slow.html.
+  EXPECT_EQ(CacheFiles().size(), 25u);
+  EXPECT_EQ(StrayCacheFiles(), Names{});
+  cache.reset();
+}
+
 }  // namespace
 }  // namespace kestrelin
