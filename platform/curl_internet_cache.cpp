@@ -209,9 +209,12 @@ bool DeliveredWholeBody(const Transfer& transfer) {
 //
 // The worker is the busier of the two threads, so a fetch that ended is
 // mostly concluded (its copy flushed, recorded and named) by the crawl
-// thread: when the crawl takes its outcome, or while it waits for
-// another. Each ended transfer is concluded by exactly one thread, the
-// one that took it out of the shared tables.
+// thread: a fetch the crawl waits for comes back unconcluded in its
+// Reply; one that ended ahead waits in finishedAhead until the crawl takes
+// it or concludes it while waiting for another. The worker concludes one
+// itself only when kMaxUnconcluded already wait, and those left at a
+// cancel. Each ended transfer is concluded by exactly one thread, the one
+// that took it out of the Reply or the shared tables.
 struct CurlInternetCache::Impl {
   enum class Order { HintFetches, HintSizes, Fetch, Size, Cancel, Quit };
   struct Command {
@@ -762,7 +765,7 @@ struct CurlInternetCache::Impl {
   }
 
   // Names an anonymous copy with a temporary name of this process, which
-  // Release removes unless a rename takes it first.
+  // CloseCopy removes unless a rename takes it first.
   void NameTemporary(int fd, Transfer& transfer) {
     const std::string stem = transfer.Entry.Body + processTag;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -1009,6 +1012,7 @@ struct CurlInternetCache::Impl {
     const bool keep = transfer.Result != CURLE_OPERATION_TIMEDOUT;
     if (transfer.What == Kind::Fetch) {
       auto owned = running.find(url);
+      if (owned == running.end()) return;  // every hinted fetch is in `running`
       std::unique_ptr<Transfer> ended = std::move(owned->second);
       running.erase(owned);
       Detach(*ended, true);
@@ -1053,7 +1057,8 @@ struct CurlInternetCache::Impl {
     }
   }
 
-  // Reads what curl has finished and concludes it.
+  // Reads what curl has finished: size queries are concluded, fetches
+  // handed over to be concluded.
   void CollectFinished() {
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(multi, &left)) {

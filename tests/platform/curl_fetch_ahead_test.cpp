@@ -187,23 +187,40 @@ TEST_F(FetchAheadTest, ACopyFinishedAheadDoesNotOutliveACancel) {
   cache.reset();  // closes its kept-alive connections, so `other` stops at once
 }
 
-TEST_F(FetchAheadTest, CopiesEndedAheadAreWholeWhenTakenAndKeptByACancel) {
-  // More ended copies than the crawl side concludes in one go.
-  const Names urls = DeclareEach("/many", 24, [](int i) {
-    return DeclaredResponse{.Body = std::string(3000 + i, static_cast<char>('a' + i))};
-  });
-  test::TestServer other;
+TEST_F(FetchAheadTest, CopiesEndedAheadAreWholeWhenTakenAndNamedWhileWaitingOrByACancel) {
+  test::TestServer other;  // answers slowly, while the hinted copies end
   other.Declare("/slow.html", DeclaredResponse{.Body = "slow", .DelayMs = 400});
-  cache->HintUpcoming(urls);
-  ASSERT_EQ(Fetched(*cache, other.BaseUrl() + "/slow.html"), "slow");  // all 24 end meanwhile
-  for (int i = 0; i < 12; ++i) {
-    EXPECT_EQ(Fetched(*cache, urls[i]), std::string(3000 + i, static_cast<char>('a' + i)));
-  }
+  other.Declare("/quick.html", "quick");
+  const auto body = [](int i) { return std::string(3000 + i, static_cast<char>('a' + i)); };
+  // Hints `count` files, waits until the server has had every request, then
+  // waits for slow.html, so that all of them have ended.
+  const auto hintAndLetEnd = [&](const std::string& prefix, int count) {
+    const Names urls = DeclareEach(prefix, count, [&](int i) { return DeclaredResponse{.Body = body(i)}; });
+    const int before = server.TotalRequests();
+    cache->HintUpcoming(urls);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (server.TotalRequests() < before + count && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(Fetched(*cache, other.BaseUrl() + "/slow.html?" + prefix), "slow");
+    return urls;
+  };
+
+  // More ended copies than wait to be concluded: half are taken, the rest
+  // are named by the cancel.
+  const Names many = hintAndLetEnd("/many", 24);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(Fetched(*cache, many[i]), body(i));
   cache->CancelUpcoming();
   EXPECT_EQ(server.TotalRequests(), 24);
-  // The twelve never asked for are named copies too, beside slow.html.
-  EXPECT_EQ(CacheFiles().size(), 25u);
+  EXPECT_EQ(CacheFiles().size(), 25u);  // the 24, beside slow.html
   EXPECT_EQ(StrayCacheFiles(), Names{});
+
+  // Copies that wait are named while the crawl waits for another answer.
+  const Names more = hintAndLetEnd("/more", 12);
+  EXPECT_EQ(Fetched(*cache, other.BaseUrl() + "/quick.html"), "quick");
+  EXPECT_EQ(CacheFiles().size(), 25u + 12 + 2);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(Fetched(*cache, more[i]), body(i));
+  EXPECT_EQ(server.TotalRequests(), 36);
   cache.reset();
 }
 
