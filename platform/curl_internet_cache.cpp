@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -333,7 +334,7 @@ struct CurlInternetCache::Impl {
     const std::string asked = concludeMeanwhile ? command.Url : std::string();
     Post(std::move(command));
     OpenSpareFiles();
-    if (concludeMeanwhile) ConcludeFinishedAhead(asked);
+    if (concludeMeanwhile) ConcludeFinishedAhead(asked, reply);
     std::unique_lock guard(lock);
     while (!reply.Done) {
       if (!waitingHook) {
@@ -370,26 +371,26 @@ struct CurlInternetCache::Impl {
 #endif
   }
 
-  // Concludes the copies fetched ahead that wait for it, except that of
-  // `asked`, which the worker may be handing over right now. Their
-  // entries stay in finishedAhead meanwhile, so no hint starts them again.
-  void ConcludeFinishedAhead(const std::string& asked) {
-    std::vector<std::pair<std::string, std::unique_ptr<Transfer>>> taken;
-    {
-      std::lock_guard guard(lock);
-      for (auto url = unconcludedAhead.begin(); url != unconcludedAhead.end();) {
-        if (*url == asked) {
-          ++url;
-          continue;
-        }
-        auto entry = finishedAhead.find(*url);
-        if (entry != finishedAhead.end() && entry->second.Unconcluded) {
-          taken.emplace_back(*url, std::move(entry->second.Unconcluded));
-        }
-        url = unconcludedAhead.erase(url);
+  // Concludes the copies fetched ahead that wait for it, oldest first,
+  // until `reply` is done; that of `asked` is left alone, the worker may be
+  // handing it over right now. Their entries stay in finishedAhead
+  // meanwhile, so no hint starts them again.
+  void ConcludeFinishedAhead(const std::string& asked, const Reply& reply) {
+    for (;;) {
+      std::string url;
+      std::unique_ptr<Transfer> transfer;
+      {
+        std::lock_guard guard(lock);
+        if (reply.Done) return;
+        auto next = std::find_if(unconcludedAhead.begin(), unconcludedAhead.end(),
+                                 [&](const std::string& waiting) { return waiting != asked; });
+        if (next == unconcludedAhead.end()) return;
+        url = std::move(*next);
+        unconcludedAhead.erase(next);
+        auto entry = finishedAhead.find(url);
+        if (entry == finishedAhead.end() || !entry->second.Unconcluded) continue;
+        transfer = std::move(entry->second.Unconcluded);
       }
-    }
-    for (auto& [url, transfer] : taken) {
       std::string outcome = Conclude(std::move(transfer));
       std::lock_guard guard(lock);
       if (auto entry = finishedAhead.find(url); entry != finishedAhead.end()) {
