@@ -50,13 +50,6 @@ class CrawlCompletionTest : public test::SandboxedTest {
   std::string FailTxt() const { return ReadFileAt("program/fail.txt"); }
   bool FailTxtExists() const { return fs::exists(SandboxPath("program/fail.txt")); }
 
-  CrawlOptions Options(int listFailed = 0, int txtOutput = 1) const {
-    CrawlOptions o;
-    o.ListFailed = listFailed;
-    o.TxtOutput = txtOutput;
-    return o;
-  }
-
   std::unique_ptr<test::CrawlTestContext> t;
   std::string savePath;
 };
@@ -87,7 +80,8 @@ TEST_F(CrawlCompletionTest, KeyedLinesReadTheirRecordsAndFailTxtGetsOneBlockPerC
       t->Host.ClearLog();
       FillLog();
       t->State.HadFailures = kTrue;
-      CompleteCrawl(t->Ctx, savePath, false, Options(listFailed, 1 - listFailed));
+      CompleteCrawl(t->Ctx, savePath, false,
+                    {.ListFailed = listFailed, .TxtOutput = 1 - listFailed});
       EXPECT_EQ(Texts(), listFailed ? records : all);
       if (listFailed) {
         EXPECT_FALSE(FailTxtExists());
@@ -105,7 +99,7 @@ TEST_F(CrawlCompletionTest, NoFailTxtWithoutADriverFailure) {
   t->Host.AddLine("Could not copy /c/1 to /w/1");
   t->Host.SetLineKey(2, "/c/1");
   t->State.HadFailures = kFalse;  // copy failures alone do not count
-  CompleteCrawl(t->Ctx, savePath, false, Options());
+  CompleteCrawl(t->Ctx, savePath, false, {});
   EXPECT_FALSE(FailTxtExists());
   EXPECT_EQ(t->Host.LineText(2), "/c/1");
 }
@@ -116,7 +110,7 @@ TEST_F(CrawlCompletionTest, AStoppedCrawlSkipsTheReportButStillMovesAndTimes) {
   t->State.HadFailures = kTrue;
   t->State.StopDownload = kTrue;
   test::WriteWholeFile(SandboxPath("program/cache/d%x%a.gif"), "gif");
-  CompleteCrawl(t->Ctx, savePath, true, Options(1));
+  CompleteCrawl(t->Ctx, savePath, true, {.ListFailed = 1});
   EXPECT_FALSE(FailTxtExists());
   EXPECT_EQ(t->Host.LineCount(), 8);
   EXPECT_EQ(t->Host.LineText(2), "Could not connect to http://example.com/gone.html");
@@ -125,24 +119,19 @@ TEST_F(CrawlCompletionTest, AStoppedCrawlSkipsTheReportButStillMovesAndTimes) {
   EXPECT_EQ(t->Host.CompletionMessage(), "Completed downloading.\r\n\r\nDuration: 5 seconds.");
 }
 
-TEST_F(CrawlCompletionTest, DurationCrossesMidnight) {
+// A hidden crawl across midnight: its window back, its duration right.
+TEST_F(CrawlCompletionTest, AHiddenCrawlGetsItsWindowBackAndItsDurationCrossesMidnight) {
   t->State.StartTime = 23 * 3600 + 59 * 60 + 50;
   t->Clock.Now = 10;
-  CompleteCrawl(t->Ctx, savePath, false, Options());
+  t->Host.HideMainWindow();
+  t->Host.LoadTray();
+  CompleteCrawl(t->Ctx, savePath, false, {.HideDLing = 1});
+  EXPECT_FALSE(t->Host.TrayLoaded());
+  EXPECT_FALSE(t->Host.MainWindowHidden());
   EXPECT_EQ(t->State.EndTime, 10);
   EXPECT_EQ(t->State.Elapsed, 20);
   EXPECT_EQ(t->State.DurationText, "20 seconds.");
   EXPECT_EQ(t->Host.CompletionMessage(), "Completed downloading.\r\n\r\nDuration: 20 seconds.");
-}
-
-TEST_F(CrawlCompletionTest, HiddenCrawlGetsItsWindowBack) {
-  t->Host.HideMainWindow();
-  t->Host.LoadTray();
-  CrawlOptions o = Options();
-  o.HideDLing = 1;
-  CompleteCrawl(t->Ctx, savePath, false, o);
-  EXPECT_FALSE(t->Host.TrayLoaded());
-  EXPECT_FALSE(t->Host.MainWindowHidden());
 }
 
 TEST_F(CrawlCompletionTest, LargeLogsAreHandledWholeAndQuickly) {
@@ -157,7 +146,7 @@ TEST_F(CrawlCompletionTest, LargeLogsAreHandledWholeAndQuickly) {
   }
   t->State.HadFailures = kTrue;
   const auto start = std::chrono::steady_clock::now();
-  CompleteCrawl(t->Ctx, savePath, false, Options(1));
+  CompleteCrawl(t->Ctx, savePath, false, {.ListFailed = 1});
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start).count();
   ASSERT_EQ(t->Host.LineCount(), kLines / 100 + 1);

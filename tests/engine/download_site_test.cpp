@@ -98,11 +98,8 @@ TEST_F(DownloadSiteTest, FinalLogOfASmallCrawlUnderEachReportingOption) {
       {0, 1, failed + rebuilt},
   };
   for (const Case& c : cases) {
-    CrawlOptions options;
-    options.RipPageOnly = 0;
-    options.NoValidate = c.NoValidate;
-    options.ListFailed = c.ListFailed;
-    Crawl(d + "index.html", options);
+    Crawl(d + "index.html",
+          {.RipPageOnly = 0, .NoValidate = c.NoValidate, .ListFailed = c.ListFailed});
     EXPECT_EQ(t->Host.FormatFinalLog(), c.Log) << c.NoValidate << c.ListFailed;
     EXPECT_EQ(ReadFileAt("save/d/c.gif"), "c");
   }
@@ -124,8 +121,7 @@ TEST_F(DownloadSiteTest, ASecondCrawlStartsAfreshButKeepsTheRobotsRules) {
 
   const std::string links = "<img src=\"" + server.BaseUrl() + "/private/p.gif\"><img src=\"" +
                             server.BaseUrl() + "/pub.gif\"><img src=\"own.gif\">";
-  options.FollowExternal = 1;
-  options.NoGoUp = 0;
+  options = {.NoGoUp = 0, .FollowExternal = 1};
   struct Case {
     bool HasRobots;
     int PrivateRequests;  // the first site's disallowed file

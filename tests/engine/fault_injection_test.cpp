@@ -85,12 +85,8 @@ class FaultInjectionTest : public test::CurlCrawlTest,
     const std::string body = std::string(20000, 'b') + test::FileBytes("fault");
     auto made = [&](Delivery how, int status = 200, const std::string& header = "",
                     const std::string& value = "") {
-      DeclaredResponse response;
-      response.Body = body;
-      response.ContentType = "image/gif";
-      response.How = how;
-      response.Status = status;
-      response.StallMs = 4000;
+      DeclaredResponse response{
+          .Status = status, .Body = body, .ContentType = "image/gif", .How = how, .StallMs = 4000};
       if (!header.empty()) response.Headers.emplace(header, value);
       return response;
     };
@@ -121,10 +117,8 @@ class FaultInjectionTest : public test::CurlCrawlTest,
 
     // A compressed page arrives decoded, and its links are followed.
     const std::string packedPage = "<html><img src=\"packed-pic.gif\"></html>";
-    DeclaredResponse packed;
-    packed.Body = test::StoredGzip(packedPage);
-    packed.Headers.emplace("Content-Encoding", "gzip");
-    Declare("/faults/packed.html", packed);
+    Declare("/faults/packed.html",
+            {.Body = test::StoredGzip(packedPage), .Headers = {{"Content-Encoding", "gzip"}}});
     faults.back().arrives = packedPage;
     Declare("/faults/packed-pic.gif", made(Delivery::Normal), true);
     faults.pop_back();  // linked by the packed page, not by the site
@@ -142,10 +136,8 @@ class FaultInjectionTest : public test::CurlCrawlTest,
     DeclaredResponse pictureAsText = made(Delivery::Normal);
     pictureAsText.ContentType = "text/html; charset=utf-8";
     Declare("/faults/mistyped.gif", pictureAsText, true);
-    DeclaredResponse pageAsPicture;
-    pageAsPicture.Body = "<html><img src=\"mistyped-pic.png\"></html>";
-    pageAsPicture.ContentType = "image/png";
-    Declare("/faults/mistyped.html", pageAsPicture, true);
+    Declare("/faults/mistyped.html",
+            {.Body = "<html><img src=\"mistyped-pic.png\"></html>", .ContentType = "image/png"}, true);
     server.Declare("/faults/mistyped-pic.png", "png bytes", "image/png");
     site.Reachable["faults/mistyped-pic.png"] = "png bytes";
     site.Reachable["faults/packed-pic.gif"] = body;
@@ -183,12 +175,8 @@ class FaultInjectionTest : public test::CurlCrawlTest,
   // The whole site from /index.html into "save", with RipPageOnly and NoGoUp off.
   // `sizeLimit` > 0 turns the size limit on at that many bytes.
   void CrawlSite(std::int64_t sizeLimit = 0) {
-    CrawlOptions options;
-    options.RipPageOnly = 0;
-    options.NoGoUp = 0;
-    options.LimitSize = sizeLimit > 0 ? 1 : 0;
-    options.SizeLimit = sizeLimit;
-    Crawl(Url("/index.html"), options);
+    Crawl(Url("/index.html"), {.RipPageOnly = 0, .LimitSize = sizeLimit > 0 ? 1 : 0,
+                               .SizeLimit = sizeLimit, .NoGoUp = 0});
   }
 
   void CrawlAndCheck() {
@@ -241,14 +229,13 @@ TEST_P(FaultInjectionTest, EveryFaultIsItsOwnRedLineAndEveryOtherFileArrivesWhol
   }
 }
 
-std::string RobotsName(const ::testing::TestParamInfo<Robots>& info) {
-  static const char* const kNames[] = {"Plain", "TenMegabytes", "Binary"};
-  return kNames[static_cast<int>(info.param)];
-}
-
 INSTANTIATE_TEST_SUITE_P(Robots, FaultInjectionTest,
                          ::testing::Values(Robots::Plain, Robots::TenMegabytes, Robots::Binary),
-                         RobotsName);
+                         [](const auto& info) {
+                           return std::string(info.param == Robots::Plain          ? "Plain"
+                                              : info.param == Robots::TenMegabytes ? "TenMegabytes"
+                                                                                   : "Binary");
+                         });
 
 // What the user and the server see of one crawl.
 struct SeenCrawl {

@@ -57,12 +57,7 @@ class FetchAheadPlanTest : public test::SandboxedTest {
   }
 
   // Every page crawled, up levels too.
-  static CrawlOptions WholeSite() {
-    CrawlOptions options;
-    options.RipPageOnly = 0;
-    options.NoGoUp = 0;
-    return options;
-  }
+  static CrawlOptions WholeSite() { return {.RipPageOnly = 0, .NoGoUp = 0}; }
 
   HintRecordingCache cache_;
   std::unique_ptr<test::CrawlTestContext> crawl_;

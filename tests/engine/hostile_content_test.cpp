@@ -132,13 +132,9 @@ class HostileContentTest : public test::CurlCrawlTest {
     server.Declare("/h/g/page.html", text, "application/octet-stream");  // not compressed
     fs::remove_all(SandboxPath("w/x/save"));
     NewContext("w/x/program");
-    CrawlOptions options;
-    options.RipPageOnly = 1;
-    options.NoGoUp = 0;
-    options.FollowExternal = 1;
-    options.DecodeName = decodeName;
     const auto started = std::chrono::steady_clock::now();
-    Crawl(server.BaseUrl() + "/h/g/page.html", options);
+    Crawl(server.BaseUrl() + "/h/g/page.html",
+          {.RipPageOnly = 1, .NoGoUp = 0, .DecodeName = decodeName, .FollowExternal = 1});
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     EXPECT_LT(took.count(), LongTests() ? 600 : 20);
     std::set<std::string> names;

@@ -71,17 +71,8 @@ TEST_F(RebuildFileStructureTest, EachFlattenedNameEndsInItsFolder) {
     }
     EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
   }
-}
-
-TEST_F(RebuildFileStructureTest, WholeWorkingFolderAtOnce) {
-  for (const char* name : {"index.html", "img%x%a.gif", "img%x%sub%x%b.gif", "img%x%sub%x%c.gif",
-                           "external%x%logo.gif", "docs%x%", "d%x%index.html"}) {
-    Flat(name);
-  }
-  Rebuild();
-  EXPECT_EQ(Saved(), (Files{"d/index.html", "external/logo.gif", "img/a.gif", "img/sub/b.gif",
-                            "img/sub/c.gif", "index.html"}));
-  EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
+  // The window stays: no tray tips.
+  for (const auto& e : t->Host.Trace()) EXPECT_FALSE(e.starts_with("TIP\t")) << e;
 }
 
 // An interrupted rebuild leaves folders holding names with markers; the
@@ -99,17 +90,23 @@ TEST_F(RebuildFileStructureTest, LeftoverFoldersAreWalkedToo) {
   EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
 }
 
+// The whole working folder at once, several names sharing their folders,
+// merged into what SavePath already holds.
 TEST_F(RebuildFileStructureTest, MergesIntoSavePathAndReplacesFilesOfTheSameName) {
   WriteFileAt("save/index.html", "old index");
   WriteFileAt("save/img/old.gif", "old gif");
   WriteFileAt("save/img/a.gif", "old a");
-  Flat("index.html");
-  Flat("img%x%a.gif");
+  for (const char* name : {"index.html", "img%x%a.gif", "img%x%sub%x%b.gif", "img%x%sub%x%c.gif",
+                           "external%x%logo.gif", "docs%x%", "d%x%index.html"}) {
+    Flat(name);
+  }
   Rebuild();
-  EXPECT_EQ(Saved(), (Files{"img/a.gif", "img/old.gif", "index.html"}));
+  EXPECT_EQ(Saved(), (Files{"d/index.html", "external/logo.gif", "img/a.gif", "img/old.gif",
+                            "img/sub/b.gif", "img/sub/c.gif", "index.html"}));
   EXPECT_EQ(SavedFile("index.html"), "index.html");
   EXPECT_EQ(SavedFile("img/a.gif"), "img%x%a.gif");
   EXPECT_EQ(SavedFile("img/old.gif"), "old gif");
+  EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
 }
 
 TEST_F(RebuildFileStructureTest, CreatesAMissingSavePath) {
@@ -143,11 +140,6 @@ TEST_F(RebuildFileStructureTest, EmptyWorkingFolderShowsThreeTextsOnOneLine) {
                       "TIP\t3\tFile structure rebuilt, moving files...",
                   }));
   EXPECT_EQ(yields, 6);
-}
-
-TEST_F(RebuildFileStructureTest, NoTrayTipsWhenTheWindowStays) {
-  Rebuild(0);
-  for (const auto& e : t->Host.Trace()) EXPECT_FALSE(e.starts_with("TIP\t")) << e;
 }
 
 // Names a hostile server could bring about (through its URLs, decoded

@@ -18,11 +18,8 @@ class RemoteSizeTest : public test::CurlCrawlTest {
     for (int size : {1024, 1025}) {
       server.Declare("/f" + std::to_string(size) + ".zip", std::string(size, 'z'), "application/zip");
     }
-    test::DeclaredResponse chunked;
-    chunked.Body = std::string(5000, 'c');
-    chunked.How = test::Delivery::Chunked;
-    chunked.ContentType = "application/zip";
-    server.Declare("/unknown.zip", chunked);
+    server.Declare("/unknown.zip", {.Body = std::string(5000, 'c'), .ContentType = "application/zip",
+                                    .How = test::Delivery::Chunked});
   }
 };
 

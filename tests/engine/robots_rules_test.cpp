@@ -81,25 +81,20 @@ TEST_F(RobotsRulesTest, CandidatesAreTriedFolderRootDomainInOrder) {
   EXPECT_EQ(server.RequestCount("/robots.txt"), 0);
 }
 
+// The rules held refuse by exact prefix, and only while robots.txt was found.
 TEST_F(RobotsRulesTest, NothingFoundKeepsRobotsOffAndEarlierRules) {
-  t->State.RobotRules = {"http://earlier.example/a"};
+  t->State.RobotRules = {"http://e.com/tmp/"};
   t->State.RobotCount = 1;
   EXPECT_EQ(Load(), kNotFound);
   EXPECT_EQ(t->State.RobotsFound, kFalse);
   EXPECT_EQ(t->State.RobotRules.size(), 1u);
-  EXPECT_FALSE(IsRefusedByRobots(t->State, "http://earlier.example/a/b.html"));
+  EXPECT_FALSE(IsRefusedByRobots(t->State, "http://e.com/tmp/a.html"));
   EXPECT_EQ(server.RequestCount("/d/robots.txt"), 1);
   EXPECT_EQ(server.RequestCount("/robots.txt"), 1);
-}
-
-TEST_F(RobotsRulesTest, RulesRefuseByExactPrefix) {
-  CrawlState st;
-  st.RobotsFound = kTrue;
-  st.RobotRules = {"http://e.com/tmp/"};
-  st.RobotCount = 1;
-  EXPECT_TRUE(IsRefusedByRobots(st, "http://e.com/tmp/a.html"));
-  EXPECT_FALSE(IsRefusedByRobots(st, "http://e.com/TMP/a.html"));
-  EXPECT_FALSE(IsRefusedByRobots(st, "http://e.com/tmp"));
+  t->State.RobotsFound = kTrue;
+  EXPECT_TRUE(IsRefusedByRobots(t->State, "http://e.com/tmp/a.html"));
+  EXPECT_FALSE(IsRefusedByRobots(t->State, "http://e.com/TMP/a.html"));
+  EXPECT_FALSE(IsRefusedByRobots(t->State, "http://e.com/tmp"));
 }
 
 }  // namespace

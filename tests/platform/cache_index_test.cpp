@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "tests/support/sandbox.h"
 
@@ -29,12 +28,7 @@ class CacheIndexTest : public test::SandboxedTest {
     ::close(fd);
     return recorded;
   }
-  std::string IndexText() const {
-    std::ifstream in(SandboxPath(CacheIndex::kFileName), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string IndexText() const { return ReadFileAt(CacheIndex::kFileName); }
   std::size_t IndexLines() const {
     const std::string text = IndexText();
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));

@@ -56,11 +56,7 @@ class CrawlWindowTest : public test::MainWindowTest {
     WriteFileAt("site/s/index.html", page + "</html>");
   }
   void DeclareSlow(const std::string& path, const std::string& body, int delayMs) {
-    test::DeclaredResponse slow;
-    slow.Body = body;
-    slow.ContentType = "text/plain";
-    slow.DelayMs = delayMs;
-    server.Declare(path, slow);
+    server.Declare(path, {.Body = body, .ContentType = "text/plain", .DelayMs = delayMs});
   }
 
   // Runs `step` on every timer tick of the crawl until it returns true.

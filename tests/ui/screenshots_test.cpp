@@ -36,10 +36,7 @@ class Screenshots : public test::MainWindowTest {
     for (int i = 0; i < 40; ++i) {
       const std::string name = "docs/part" + std::to_string(i) + ".html";
       page += "<a href=\"" + name + "\">p</a>";
-      test::DeclaredResponse slow;
-      slow.Body = "<html>part</html>";
-      slow.DelayMs = 40;
-      server.Declare("/guide/" + name, slow);
+      server.Declare("/guide/" + name, test::DeclaredResponse{.Body = "<html>part</html>", .DelayMs = 40});
     }
     WriteFileAt("site/guide/index.html", page + "</html>");
     WriteFileAt("site/guide/logo.png", "PNG");
