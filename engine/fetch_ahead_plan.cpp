@@ -45,8 +45,8 @@ void FetchAheadPlan::HintLinksOfPage(CrawlContext& ctx, const std::string& pageU
                                      const CrawlOptions& options) {
   CrawlState& st = ctx.State;
   std::string cacheFile = ctx.Cache.DownloadToCacheFile(pageUrl);
-  const std::optional<std::uint64_t> copySize = ctx.FSO.FileSize(cacheFile);
-  if (!copySize || !ReadPageText(ctx.FSO, cacheFile, pageText_)) return;
+  const std::uint64_t copySize = ReadPageText(ctx.FSO, cacheFile, pageText_);
+  if (copySize == 0) return;
   pageText_ = NormalizePageText(pageText_);
   std::string currentFolder = std::move(st.PageFolder);
   st.PageFolder = UrlFolder(pageUrl);
@@ -64,7 +64,7 @@ void FetchAheadPlan::HintLinksOfPage(CrawlContext& ctx, const std::string& pageU
                                       options.NoGoUp, options.FollowExternal);
   st.PageFolder = std::move(currentFolder);
   if (!preview.Links.empty()) ctx.Cache.HintUpcoming(preview.Links);
-  previews_[pageUrl] = {std::move(cacheFile), *copySize, std::move(preview.Links),
+  previews_[pageUrl] = {std::move(cacheFile), copySize, std::move(preview.Links),
                         pageText_.substr(preview.RestAt)};
 }
 

@@ -4,14 +4,15 @@
 
 namespace kestrelin {
 
-bool ReadPageText(FileService& files, const std::string& cacheFile, std::string& pageText) {
+std::uint64_t ReadPageText(FileService& files, const std::string& cacheFile,
+                           std::string& pageText) {
   pageText.clear();
-  if (cacheFile.empty()) return false;
+  if (cacheFile.empty()) return 0;
   const auto content = files.ReadFile(cacheFile);
-  if (!content || content->empty()) return false;
+  if (!content || content->empty()) return 0;
   pageText.reserve(content->size());
   ForEachLine(*content, false, [&](std::string_view line) { pageText.append(TrimSpaces(line)); });
-  return true;
+  return content->size();
 }
 
 }  // namespace kestrelin

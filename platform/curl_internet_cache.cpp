@@ -362,7 +362,7 @@ struct CurlInternetCache::Impl {
     }
     std::vector<int> opened;
     for (; missing > 0; --missing) {
-      const int fd = ::open(settings.CacheFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+      const int fd = OpenNamelessFile();
       if (fd < 0) break;
       opened.push_back(fd);
     }
@@ -725,7 +725,7 @@ struct CurlInternetCache::Impl {
         transfer.Anonymous = true;
         return spare;
       }
-      const int fd = ::open(settings.CacheFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+      const int fd = OpenNamelessFile();
       if (fd >= 0) {
         transfer.Anonymous = true;
         return fd;
@@ -746,6 +746,14 @@ struct CurlInternetCache::Impl {
     }
     return -1;
   }
+
+#ifdef O_TMPFILE
+  // A file without a name in the cache folder, with the permissions the
+  // user's files get; -1 with errno set when none can be made.
+  int OpenNamelessFile() const {
+    return ::open(settings.CacheFolder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  }
+#endif
 
   // Names the nameless copy `fd` `path`. A file opened before the cache
   // folder was removed still has its bytes; the folder is made again.

@@ -117,8 +117,6 @@ bool HasOneName(const char* path) {
   struct stat info {};
   return ::lstat(path, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
 }
-bool HasOneName(const std::string& path) { return HasOneName(path.c_str()); }
-bool HasOneName(const fs::path& path) { return HasOneName(path.c_str()); }
 
 // Replaces `target` with `partial` in one rename, or removes `partial`.
 bool CommitPartial(const fs::path& partial, const fs::path& target) {
@@ -148,7 +146,7 @@ bool CommitPartial(const fs::path& partial, const fs::path& target) {
 // the bytes are copied.
 bool CopyRegularFile(const fs::path& source, const fs::path& target) {
   std::error_code ec;
-  const bool shareBytes = HasOneName(source);
+  const bool shareBytes = HasOneName(source.c_str());
   if (shareBytes && LinkToFreeName(source.c_str(), target.c_str())) return true;
   if (!fs::is_regular_file(source, ec)) return false;
   if (fs::is_directory(target, ec)) return false;
@@ -284,7 +282,7 @@ std::optional<std::uint64_t> StdFileService::FileSize(const std::string& path) {
 // The common cases (a file with one name onto a free name) are tried on
 // the plain strings first; paths are only taken apart for the rest.
 bool StdFileService::CopyFile(const std::string& source, const std::string& destination) {
-  if (!EndsWithSeparator(destination) && HasOneName(source) &&
+  if (!EndsWithSeparator(destination) && HasOneName(source.c_str()) &&
       LinkToFreeName(source.c_str(), destination.c_str())) {
     return true;
   }
