@@ -30,6 +30,11 @@ class FileService {
   // The effect of CopyFile followed by DeleteFile of the source, done as a
   // rename where the file system allows it.
   virtual bool MoveFile(const std::string& source, const std::string& destination) = 0;
+  // MoveFile for a file that Files() has just listed, which spares the
+  // look at what the source is.
+  virtual bool MoveListedFile(const std::string& source, const std::string& destination) {
+    return MoveFile(source, destination);
+  }
   // Removes a file, read-only or not.
   virtual bool DeleteFile(const std::string& path) = 0;
 

@@ -40,7 +40,7 @@ void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& f
     }
     if (exists) walk.MarkExisting(newFolder);
   }
-  ctx.FSO.MoveFile(file.Path, JoinPath(newFolder, step.Name));
+  ctx.FSO.MoveListedFile(file.Path, JoinPath(newFolder, step.Name));
 }
 
 }  // namespace
@@ -84,7 +84,7 @@ void MoveIntoSavePath(CrawlContext& ctx, const std::string& SavePath) {
     for (const auto& folder : *folders) fso.MoveFolder(folder.Path, destination);
   }
   if (const auto files = fso.Files(ctx.State.CachePath)) {
-    for (const auto& file : *files) fso.MoveFile(file.Path, JoinPath(destination, file.Name));
+    for (const auto& file : *files) fso.MoveListedFile(file.Path, JoinPath(destination, file.Name));
   }
 }
 

@@ -16,6 +16,9 @@ constexpr std::string_view kFirstLine = "Kestrelin cache index 1\n";
 // An index with at least this many lines, most of them outdated, is
 // rewritten when it is read.
 constexpr std::size_t kLinesWorthRewriting = 1024;
+// Records held back are written once they reach this size (about a
+// hundred records).
+constexpr std::size_t kHeldBackBytes = 16 * 1024;
 
 bool Recordable(std::string_view text) { return text.find_first_of("\t\r\n") == std::string_view::npos; }
 
@@ -69,6 +72,7 @@ std::optional<std::string> ReadWhole(const std::string& path) {
 CacheIndex::CacheIndex(std::string folder) : path_(std::move(folder) + "/" + kFileName) {}
 
 CacheIndex::~CacheIndex() {
+  Flush();
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -91,7 +95,8 @@ bool CacheIndex::Record(int fd, const std::string& url, const Validators& valida
   const std::string stamp = DescriptorStamp(fd);
   if (stamp.empty()) return false;
   Load();
-  if (!Append(RecordLine(stamp, url, validators))) return false;
+  heldBack_ += RecordLine(stamp, url, validators);
+  if ((fd_ < 0 || heldBack_.size() >= kHeldBackBytes) && !Flush()) return false;
   Validators version = validators;
   version.Stamped = true;
   entries_[url] = {stamp, std::move(version)};
@@ -144,7 +149,14 @@ void CacheIndex::RewriteWhenMostlyOutdated(std::size_t lines) {
   }
 }
 
-bool CacheIndex::Append(const std::string& line) {
+bool CacheIndex::Flush() {
+  if (heldBack_.empty()) return true;
+  const bool written = Append(heldBack_);
+  heldBack_.clear();
+  return written;
+}
+
+bool CacheIndex::Append(std::string_view bytes) {
   // An index removed since it was opened (with the cache folder, or
   // replaced by another process's rewrite) is opened anew: records written
   // to it would be lost.
@@ -166,7 +178,7 @@ bool CacheIndex::Append(const std::string& line) {
     if (!WriteAll(fd_, "\t\t\t\n")) return false;
     endsMidLine_ = false;
   }
-  return WriteAll(fd_, line);
+  return WriteAll(fd_, bytes);
 }
 
 }  // namespace kestrelin

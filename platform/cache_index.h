@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "platform/cache_entry.h"
@@ -44,8 +45,16 @@ class CacheIndex {
 
   // Records `validators` for `url`, made for the complete copy open as
   // `fd`. False when the record cannot be written; a URL or value holding a
-  // line break or a tab is never recorded.
+  // line break or a tab is never recorded. The first record goes to the
+  // file at once, which shows whether it can be written; later ones are
+  // held back and written together, by Flush or once enough have come. A
+  // crash loses only those held back, which costs a later crawl a full
+  // download of their copies, never a wrong answer.
   bool Record(int fd, const std::string& url, const Validators& validators);
+
+  // Writes the records held back. False when they could not be written;
+  // they are then dropped.
+  bool Flush();
 
  private:
   struct Entry {
@@ -55,12 +64,13 @@ class CacheIndex {
 
   void Load();
   void RewriteWhenMostlyOutdated(std::size_t lines);
-  bool Append(const std::string& line);
+  bool Append(std::string_view bytes);
 
   std::string path_;
   bool loaded_ = false;
   bool endsMidLine_ = false;  // the file's last line has no line break yet
   int fd_ = -1;               // open for appending once a record is written
+  std::string heldBack_;      // records not written yet
   std::unordered_map<std::string, Entry> entries_;
 };
 

@@ -489,6 +489,7 @@ struct CurlInternetCache::Impl {
   // Returns once nothing hinted runs or waits any more.
   void Cancel() {
     if (multi) Ask(Make(Order::Cancel));
+    FlushIndex();
   }
 
   void Begin() {
@@ -533,6 +534,9 @@ struct CurlInternetCache::Impl {
         std::lock_guard guard(lock);
         ordersWaiting = !inbox.empty();
       }
+      // With nothing to fetch, the records held back go to the index, so
+      // a crawl that ended (or paused) leaves none behind in memory.
+      if (!busy && !ordersWaiting) FlushIndex();
       if (!ordersWaiting) curl_multi_poll(multi, nullptr, 0, busy ? 100 : 1000, nullptr);
       polling.store(false);
       if (!busy) mark = Clock::now();
@@ -996,6 +1000,11 @@ struct CurlInternetCache::Impl {
   bool Record(int fd, const std::string& url, const Validators& version) {
     std::lock_guard guard(indexLock);
     return index.Record(fd, url, version);
+  }
+
+  void FlushIndex() {
+    std::lock_guard guard(indexLock);
+    index.Flush();
   }
 
   // --- concluding transfers -------------------------------------------------

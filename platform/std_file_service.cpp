@@ -298,6 +298,15 @@ bool StdFileService::MoveFile(const std::string& source, const std::string& dest
   return MoveRegularFile(fs::path(source), ResolveDestination(source, destination));
 }
 
+// Files() lists regular files and links to them; either moves by one
+// rename onto a free name, as MoveFile would move it.
+bool StdFileService::MoveListedFile(const std::string& source, const std::string& destination) {
+  if (!EndsWithSeparator(destination) && RenameToFreeName(source.c_str(), destination.c_str())) {
+    return true;
+  }
+  return MoveFile(source, destination);
+}
+
 bool StdFileService::DeleteFile(const std::string& path) {
   std::error_code ec;
   const fs::path file(path);

@@ -14,6 +14,7 @@ class StdFileService : public FileService {
   std::optional<std::uint64_t> FileSize(const std::string& path) override;
   bool CopyFile(const std::string& source, const std::string& destination) override;
   bool MoveFile(const std::string& source, const std::string& destination) override;
+  bool MoveListedFile(const std::string& source, const std::string& destination) override;
   bool DeleteFile(const std::string& path) override;
   std::optional<std::vector<FolderEntry>> Files(const std::string& folder) override;
   std::optional<std::vector<FolderEntry>> SubFolders(const std::string& folder) override;

@@ -109,6 +109,8 @@ TEST_F(CacheIndexTest, AnIndexRemovedWhileOpenIsMadeAnew) {
   ASSERT_TRUE(Record(index, a, "http://h/a", v1));
   std::filesystem::remove(SandboxPath(CacheIndex::kFileName));
   ASSERT_TRUE(Record(index, b, "http://h/b", v2));
+  EXPECT_FALSE(CacheIndex(Sandbox()).Holds("http://h/b"));  // held back
+  ASSERT_TRUE(index.Flush());
   CacheIndex later(Sandbox());
   EXPECT_EQ(later.Find("http://h/b", b)->ETag, "\"v2\"");
   EXPECT_FALSE(later.Holds("http://h/a"));

@@ -170,14 +170,27 @@ TEST_F(StdFileServiceTest, ACopySharesTheBytesOfAFileWithOneNameOnly) {
 }
 
 TEST_F(StdFileServiceTest, MovingOntoASecondNameOfTheSameFileKeepsOneName) {
-  WriteFileAt("a", "bytes");
-  fs::create_hard_link(P("a"), P("b"));
-  EXPECT_TRUE(fso.MoveFile(P("a"), P("b")));
-  EXPECT_EQ(Tree(""), Files{"b"});
-  EXPECT_EQ(ReadFileAt("b"), "bytes");
-  EXPECT_TRUE(fso.MoveFile(P("b"), P("b")));  // one name given twice stays
-  EXPECT_TRUE(fso.MoveFile(P("b"), P("./b")));
-  EXPECT_EQ(ReadFileAt("b"), "bytes");
+  // A listed file takes the same way as any other once its target is taken.
+  for (const auto move : {&StdFileService::MoveFile, &StdFileService::MoveListedFile}) {
+    const std::string at = move == &StdFileService::MoveFile ? "plain/" : "listed/";
+    WriteFileAt(at + "a", "bytes");
+    fs::create_hard_link(P(at + "a"), P(at + "b"));
+    EXPECT_TRUE((fso.*move)(P(at + "a"), P(at + "b")));
+    EXPECT_EQ(Tree(at), Files{"b"});
+    EXPECT_EQ(ReadFileAt(at + "b"), "bytes");
+    EXPECT_TRUE((fso.*move)(P(at + "b"), P(at + "b")));  // one name given twice stays
+    EXPECT_TRUE((fso.*move)(P(at + "b"), P(at + "./b")));
+    EXPECT_EQ(ReadFileAt(at + "b"), "bytes");
+    WriteFileAt(at + "c", "replaces");
+    EXPECT_TRUE((fso.*move)(P(at + "c"), P(at + "b")));
+    EXPECT_EQ(Tree(at), Files{"b"});
+    EXPECT_EQ(ReadFileAt(at + "b"), "replaces");
+    fs::create_symlink("b", P(at + "link"));  // a link moves as the link
+    EXPECT_TRUE((fso.*move)(P(at + "link"), P(at + "moved")));
+    EXPECT_TRUE(fs::is_symlink(P(at + "moved")));
+    EXPECT_FALSE(fs::exists(P(at + "link")));
+  }
+  WriteFileAt("b", "bytes");
   fs::create_directories(P("d"));
   fs::create_hard_link(P("b"), P("d/b"));
   EXPECT_TRUE(fso.MoveFolder(P("d"), P("e")));
