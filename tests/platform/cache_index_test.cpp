@@ -114,6 +114,14 @@ TEST_F(CacheIndexTest, AnIndexRemovedWhileOpenIsMadeAnew) {
   CacheIndex later(Sandbox());
   EXPECT_EQ(later.Find("http://h/b", b)->ETag, "\"v2\"");
   EXPECT_FALSE(later.Holds("http://h/a"));
+
+  // Held-back records are written once enough of them have come.
+  std::size_t held = 0;
+  while (!CacheIndex(Sandbox()).Holds("http://h/many0") && held < 1000) {
+    ASSERT_TRUE(Record(index, a, "http://h/many" + std::to_string(held++), v1));
+  }
+  EXPECT_GT(held, 100u);
+  EXPECT_LT(held, 1000u);
 }
 
 TEST_F(CacheIndexTest, AnIndexOfMostlyOutdatedLinesIsRewrittenWithTheRecordsThatCount) {
