@@ -299,12 +299,13 @@ bool StdFileService::MoveFile(const std::string& source, const std::string& dest
 }
 
 // Files() lists regular files and links to them; either moves by one
-// rename onto a free name, as MoveFile would move it.
+// rename onto a free name, as MoveFile would move it. Otherwise it takes
+// MoveFile's general way, without trying the rename again.
 bool StdFileService::MoveListedFile(const std::string& source, const std::string& destination) {
   if (!EndsWithSeparator(destination) && RenameToFreeName(source.c_str(), destination.c_str())) {
     return true;
   }
-  return MoveFile(source, destination);
+  return MoveRegularFile(fs::path(source), ResolveDestination(source, destination));
 }
 
 bool StdFileService::DeleteFile(const std::string& path) {
