@@ -1,11 +1,30 @@
 #pragma once
 // The internet-cache download service: fetches a URL into a local cache and
 // says where the complete copy lies. Implemented over libcurl in platform/.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace kestrelin {
+
+// What the server said about a copy, beside the copy itself.
+struct CopyFacts {
+  std::string FinalUrl;         // the address after redirects; empty when unknown
+  std::string ContentType;      // the Content-Type header; empty when none
+  std::string RefusedRedirect;  // the fetch failed: a redirect went here and the rules refused it
+  bool TooLarge = false;        // the fetch failed: the body grew past the size limit
+};
+
+// Rules that hold for one crawl's fetches.
+struct CacheRules {
+  // Judges each redirect target before it is followed; empty follows every
+  // http and https target. Called on the cache's own thread, so it may read
+  // only what stays fixed during the crawl.
+  std::function<bool(const std::string& target)> RedirectAllowed;
+  // A body that grows past this many bytes fails the fetch; 0: no limit.
+  std::uint64_t MaxBodyBytes = 0;
+};
 
 class InternetCache {
  public:
@@ -26,6 +45,12 @@ class InternetCache {
   // falling back to a GET whose body is discarded), or an empty text when
   // the response has none or the request failed.
   virtual std::string ContentLengthHeader(const std::string& url) = 0;
+
+  // The facts of the last DownloadToCacheFile(url) of this crawl, failed or
+  // not; all empty when `url` was not asked for in this crawl.
+  virtual CopyFacts FactsOf(const std::string& /*url*/) { return {}; }
+  // Sets the rules for the fetches from now on (call before BeginCrawl).
+  virtual void SetRules(CacheRules /*rules*/) {}
 
   // Optional hints for fetching ahead: `urls` will be asked for in this
   // order. Results of DownloadToCacheFile must not change because of them.
