@@ -20,16 +20,20 @@ TEST_F(SaveFolderTest, FolderListShowsParentsAndSubFoldersAndOpensOnActivation) 
   std::filesystem::create_directories(SandboxPath("home/b"));
   std::filesystem::create_directories(SandboxPath("home/a"));
   std::filesystem::create_directories(SandboxPath("home/.hidden"));
+  std::filesystem::create_directories(SandboxPath("home/caf\xE9"));  // not UTF-8
   OpenWindow();
   FolderList* list = Dir1();
   EXPECT_EQ(list->Path(), HomeFolder());
   const std::string home = HomeFolder();
   const int parents = static_cast<int>(std::count(home.begin(), home.end(), '/'));
-  ASSERT_EQ(list->count(), parents + 1 + 2);  // "/", the parents, home itself, a and b
+  ASSERT_EQ(list->count(), parents + 1 + 3);  // "/", the parents, home itself, a, b, caf
   EXPECT_EQ(list->item(0)->text().trimmed(), "/");
   EXPECT_EQ(list->currentRow(), parents);
   EXPECT_EQ(list->item(parents + 1)->text().trimmed(), "a");
   EXPECT_EQ(list->item(parents + 2)->text().trimmed(), "b");
+  emit list->itemActivated(list->item(parents + 3));
+  EXPECT_EQ(list->Path(), SandboxPath("home/caf\xE9"));
+  emit list->itemActivated(list->item(parents));
   emit list->itemActivated(list->item(parents + 2));
   EXPECT_EQ(list->Path(), SandboxPath("home/b"));
   emit list->itemActivated(list->item(0));
