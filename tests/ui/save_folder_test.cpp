@@ -69,31 +69,23 @@ TEST_F(SaveFolderTest, NewFolderIsCreatedBelowTheOpenOneAndOpened) {
   EXPECT_FALSE(std::filesystem::exists(SandboxPath("home/missing")));
 }
 
-TEST_F(SaveFolderTest, AnUnreadableDriveGoesBackToThePreviousDrive) {
-  std::filesystem::create_directories(SandboxPath("usb"));
+TEST_F(SaveFolderTest, StartUpSelectsTheFoldersDriveAndAnUnreadableDriveGoesBack) {
+  std::filesystem::create_directories(SandboxPath("usb/site"));
+  WriteFileAt("program/ksgrab.cfg", SandboxPath("usb/site") + "\r\n");
   volumes = {{"/", "/"}, {SandboxPath("usb"), "usb"}, {SandboxPath("gone"), "gone"}};
   OpenWindow();
   auto* drives = Find<QComboBox>("Drive1");
-  EXPECT_EQ(drives->currentIndex(), 0);  // home lies on "/"
-  EXPECT_EQ(Dir1()->Path(), HomeFolder());  // selecting at start-up does not move
-  drives->setCurrentIndex(1);
-  EXPECT_EQ(Dir1()->Path(), SandboxPath("usb"));
+  EXPECT_EQ(drives->currentIndex(), 1);
+  EXPECT_EQ(Dir1()->Path(), SandboxPath("usb/site"));  // selecting at start-up does not move
   drives->setCurrentIndex(2);
   ASSERT_EQ(dialogs.Messages.size(), 1u);
   EXPECT_EQ(dialogs.Messages[0].Text, "Drive not available.");
   EXPECT_EQ(dialogs.Messages[0].Title, "Error");
   EXPECT_EQ(dialogs.Messages[0].Icon, MessageIcon::Error);
   EXPECT_EQ(drives->currentIndex(), 1);
-  EXPECT_EQ(Dir1()->Path(), SandboxPath("usb"));
-}
-
-TEST_F(SaveFolderTest, StartUpSelectsTheDriveHoldingTheRestoredFolder) {
-  std::filesystem::create_directories(SandboxPath("usb/site"));
-  WriteFileAt("program/ksgrab.cfg", SandboxPath("usb/site") + "\r\n");
-  volumes = {{"/", "/"}, {SandboxPath("usb"), "usb"}};
-  OpenWindow();
-  EXPECT_EQ(Find<QComboBox>("Drive1")->currentIndex(), 1);
-  EXPECT_EQ(Dir1()->Path(), SandboxPath("usb/site"));
+  EXPECT_EQ(Dir1()->Path(), SandboxPath("usb"));  // the previous drive's root
+  drives->setCurrentIndex(0);
+  EXPECT_EQ(Dir1()->Path(), "/");
 }
 
 }  // namespace

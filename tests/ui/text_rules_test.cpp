@@ -64,11 +64,6 @@ TEST(SettingsFile, StopsBeforeTheFirstLineThatCannotBeAppliedAndTakesWhatAShortF
     EXPECT_FALSE(read.Complete) << b.line << " " << (b.text ? b.text : "(cut)");
     EXPECT_EQ(read.Values.size(), b.line - 1) << b.line << " " << (b.text ? b.text : "(cut)");
   }
-  // A unit of -1 and text lines that are no numbers are acceptable.
-  auto lines = kGoodLines;
-  lines[9] = "abc";
-  lines[10] = "-1";
-  EXPECT_TRUE(ParseSettings(JoinLinesCrLf(lines)).Complete);
 }
 
 TEST(SettingsFile, IntegerLinesAllowBlanksAndASign) {

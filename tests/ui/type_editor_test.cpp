@@ -96,38 +96,30 @@ TEST_F(TypeEditorTest, RemoveKeepsTheProtectedEntries) {
   EXPECT_EQ(exc.Types()[6], "png");  // gif at index 6 went
 }
 
-TEST_F(TypeEditorTest, ClosingHidesAndFilesChangeOnlyAtShutDown) {
-  OpenWindow();
-  frmTypeEditor& ign = window_->IgnTypes();
-  window_->cmdSetIgnore_Click();
-  EXPECT_TRUE(ign.isVisible());
-  EXPECT_TRUE(ign.isModal());
-  Add(ign, "zip");
-  ign.close();
-  EXPECT_FALSE(ign.isVisible());
-  EXPECT_EQ(ign.Types(), std::vector<std::string>{"zip"});  // the window still exists
-  EXPECT_EQ(ReadFileAt("program/igntypes.ini"), "");
-  Add(window_->ExcTypes(), "gif");
-  CloseWindow();
-  EXPECT_EQ(ReadFileAt("program/igntypes.ini"), "zip\r\n");
-  EXPECT_EQ(ReadFileAt("program/exctypes.ini"), "gif\r\n");
-}
-
-TEST_F(TypeEditorTest, FilesAreValidatedWhenRead) {
+TEST_F(TypeEditorTest, FilesAreValidatedWhenReadAndWrittenOnlyAtShutDown) {
   WriteFileAt("program/exctypes.ini", "gif\r\npng\r\nasp\r\nBAD\r\n");
   WriteFileAt("program/igntypes.ini", "zip\r\nhtml\r\n");
   OpenWindow();
+  frmTypeEditor& ign = window_->IgnTypes();
   std::vector<std::string> expected = kPages;
   expected.push_back("gif");
   expected.push_back("png");
   EXPECT_EQ(window_->ExcTypes().Types(), expected);
-  EXPECT_EQ(window_->IgnTypes().Types(), std::vector<std::string>{"zip"});
+  EXPECT_EQ(ign.Types(), std::vector<std::string>{"zip"});
   ASSERT_EQ(dialogs.Messages.size(), 2u);  // html and asp refused with a message
   EXPECT_EQ(dialogs.Messages[0].Text, "Cannot ignore this file type.");
   EXPECT_EQ(dialogs.Messages[1].Text, "Cannot add this file type.");
+
+  window_->cmdSetIgnore_Click();
+  EXPECT_TRUE(ign.isVisible() && ign.isModal());
+  Add(ign, "rar");
+  ign.close();
+  EXPECT_FALSE(ign.isVisible());
+  EXPECT_EQ(ign.Types().back(), "rar");  // closing only hid it
+  EXPECT_EQ(ReadFileAt("program/igntypes.ini"), "zip\r\nhtml\r\n");
   CloseWindow();
   EXPECT_EQ(ReadFileAt("program/exctypes.ini"), "gif\r\npng\r\n");
-  EXPECT_EQ(ReadFileAt("program/igntypes.ini"), "zip\r\n");
+  EXPECT_EQ(ReadFileAt("program/igntypes.ini"), "zip\r\nrar\r\n");
 }
 
 }  // namespace
