@@ -130,9 +130,8 @@ TEST_F(FrmMainTest, DownloadRefusesASizeThatIsNoNumber) {
   EXPECT_TRUE(Find<QPushButton>("cmdDownload")->isVisible());
 }
 
-TEST_F(FrmMainTest, OptionsAreReadInTheirOrderAndUnknownSizeIsNotAmongThem) {
+TEST_F(FrmMainTest, OptionsAreReadFromTheirBoxes) {
   OpenWindow();
-  Find<QCheckBox>("chkDownloadUnknown")->setChecked(true);
   Find<QCheckBox>("chkHideDLing")->setChecked(true);
   Find<QCheckBox>("chkRipPageOnly")->setChecked(false);
   const CrawlOptions o = window_->ReadOptions();
