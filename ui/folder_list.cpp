@@ -1,6 +1,7 @@
 #include "ui/folder_list.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QStyle>
 #include <algorithm>
 
@@ -26,8 +27,14 @@ std::vector<std::string> Components(const std::string& path) {
   return parts;
 }
 
+// A folder name is bytes: shown in the locale's encoding as far as it can
+// be read; the entry keeps the bytes, so the folder opens either way.
+QString DisplayName(const std::string& name) {
+  return QFile::decodeName(QByteArray::fromStdString(name));
+}
+
 QString Indented(int depth, const std::string& name) {
-  return QString(depth * 3, QLatin1Char(' ')) + QString::fromStdString(name);
+  return QString(depth * 3, QLatin1Char(' ')) + DisplayName(name);
 }
 
 }  // namespace
@@ -77,7 +84,7 @@ void FolderList::Fill(const std::vector<FolderEntry>& subFolders) {
   QListWidgetItem* current = nullptr;
   for (const auto& [name, full] : chain) {
     auto* item = new QListWidgetItem(open, Indented(depth++, name), this);
-    item->setData(kPathRole, QString::fromStdString(full));
+    item->setData(kPathRole, QByteArray::fromStdString(full));  // bytes, as named
     current = item;
   }
   QFont bold = font();
@@ -88,12 +95,11 @@ void FolderList::Fill(const std::vector<FolderEntry>& subFolders) {
   for (const auto& entry : subFolders)
     if (!entry.Name.empty() && entry.Name[0] != '.') sorted.push_back(entry);
   std::sort(sorted.begin(), sorted.end(), [](const FolderEntry& a, const FolderEntry& b) {
-    return QString::fromStdString(a.Name).compare(QString::fromStdString(b.Name),
-                                                  Qt::CaseInsensitive) < 0;
+    return DisplayName(a.Name).compare(DisplayName(b.Name), Qt::CaseInsensitive) < 0;
   });
   for (const auto& entry : sorted) {
     auto* item = new QListWidgetItem(closed, Indented(depth, entry.Name), this);
-    item->setData(kPathRole, QString::fromStdString(JoinPath(path_, entry.Name)));
+    item->setData(kPathRole, QByteArray::fromStdString(JoinPath(path_, entry.Name)));
   }
   setCurrentItem(current);
   scrollToItem(current);
@@ -101,7 +107,7 @@ void FolderList::Fill(const std::vector<FolderEntry>& subFolders) {
 
 void FolderList::OpenEntry(QListWidgetItem* item) {
   if (!item) return;
-  SetPath(item->data(kPathRole).toString().toStdString());
+  SetPath(item->data(kPathRole).toByteArray().toStdString());
 }
 
 }  // namespace kestrelin

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <QValidator>
 
 #include "ui/folder_list.h"
 #include "ui/frm_taskbar.h"
@@ -40,6 +41,20 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption) 
   return button;
 }
 
+// Typing (and pasting) stops at `length` characters; text the program sets,
+// such as a restored setting, is kept whole, which a maximum length would
+// cut.
+class TypedLengthValidator : public QValidator {
+ public:
+  TypedLengthValidator(int length, QObject* parent) : QValidator(parent), length_(length) {}
+  State validate(QString& text, int&) const override {
+    return text.size() <= length_ ? Acceptable : Invalid;
+  }
+
+ private:
+  int length_;
+};
+
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption) {
   auto* label = new QLabel(caption, parent);
   label->setObjectName(name);
@@ -58,8 +73,13 @@ int CheckValue(const QCheckBox* box) {
 }
 
 void SetCheckValue(QCheckBox* box, int value) {
-  if (value == 2) box->setTristate(true);
+  box->setTristate(value == 2);
   box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+  // Greyed is shown as set; the next change, a click, makes the box a
+  // two-state box again, so the user can only make it 0 or 1.
+  if (value == 2)
+    QObject::connect(box, &QCheckBox::stateChanged, box, [box] { box->setTristate(false); },
+                     Qt::SingleShotConnection);
 }
 
 frmMain::frmMain(MainWindowServices services, QWidget* parent)
@@ -239,7 +259,7 @@ QWidget* frmMain::BuildFileTab() {
       "be downloaded.", false);
   txtSize_ = new QLineEdit("1", page);
   txtSize_->setObjectName("txtSize");
-  txtSize_->setMaxLength(4);
+  txtSize_->setValidator(new TypedLengthValidator(4, txtSize_));
   txtSize_->setEnabled(false);
   txtSize_->setFixedWidth(txtSize_->fontMetrics().horizontalAdvance("00000") + 16);
   cmbSize_ = new QComboBox(page);

@@ -63,8 +63,9 @@ class frmMain : public QMainWindow, public CrawlHost {
   explicit frmMain(MainWindowServices services, QWidget* parent = nullptr);
   ~frmMain() override;
 
-  // The start-up sequence. Problems it cannot mend (a working folder or a
-  // file that cannot be created) are told in one message; it never fails.
+  // The start-up sequence; it shows the window once the window is filled.
+  // Problems it cannot mend (a working folder or a file that cannot be
+  // created) are told in one message; it never fails.
   void Form_Load();
   // The shut-down sequence; runs once, from the window's close. Files that
   // cannot be written are told in one message.
@@ -175,6 +176,7 @@ class frmMain : public QMainWindow, public CrawlHost {
   bool addressValid_ = false;
   bool sizeValid_ = true;
   int LastDriveIndex = -1;
+  Qt::WindowStates shownState_;  // maximised or not, before a crawl hid the window
   long pendingVisible_ = 0;
   int yields_ = 0;
   QElapsedTimer sinceEvents_;

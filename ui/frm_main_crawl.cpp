@@ -108,6 +108,7 @@ void frmMain::cmdStop_Click() {
   cmdStop_->setVisible(false);
   state_.StopDownload = kTrue;
   cmdDownload_->setVisible(true);
+  cmdDownload_->setEnabled(false);  // the crawl is still ending
 }
 
 // --- progress list -----------------------------------------------------
@@ -183,6 +184,7 @@ void frmMain::ServeEventsWhileWaiting() {
 // --- window and tray ---------------------------------------------------
 
 void frmMain::HideMainWindow() {
+  shownState_ = windowState() & ~Qt::WindowMinimized;  // to come back as it was
   // Without a notification area the window stays reachable on the task
   // bar, with the crawl's state in its title, so Stop is always at hand.
   if (QSystemTrayIcon::isSystemTrayAvailable()) hide();
@@ -191,7 +193,8 @@ void frmMain::HideMainWindow() {
 
 void frmMain::ShowMainWindow() {
   setWindowTitle("Kestrelin");
-  showNormal();
+  setWindowState(shownState_);
+  show();
   raise();
   activateWindow();
 }
@@ -212,6 +215,7 @@ void frmMain::RestoreIdleControls() {
   cmdDownload_->setVisible(true);
   picContain_->setEnabled(true);
   cmdStop_->setVisible(false);
+  UpdateDownloadAvailability();
 }
 
 void frmMain::ShowCompletionMessage(const std::string& text) {

@@ -61,6 +61,7 @@ void frmMain::Form_Load() {
   txtURL_Change();
   if (CheckValue(chkLimitSize_) == 1) txtSize_Change();
   formReady_ = true;
+  show();  // filled: messages from here on stand over the finished window
   if (!problems.empty()) {
     std::string text = "Kestrelin could not prepare its files:";
     for (const auto& problem : problems) text += "\r\n- " + problem;

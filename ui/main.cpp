@@ -25,7 +25,6 @@ int main(int argc, char** argv) {
   kestrelin::frmMain window(kestrelin::MainWindowServices{
       fso, cache, clock, dialogs, kestrelin::ChooseProgramFolder(executableFolder),
       kestrelin::FindHelpFile(executableFolder), kestrelin::DefaultDestinationFolder(), {}});
-  window.show();
-  window.Form_Load();
+  window.Form_Load();  // shows the window once it is filled
   return app.exec();
 }

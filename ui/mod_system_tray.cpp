@@ -5,11 +5,14 @@
 namespace kestrelin {
 
 std::string CutTrayTip(const std::string& tip) {
-  if (tip.size() <= kTrayTipLength) return tip;
-  std::size_t end = kTrayTipLength;
-  // Step back over continuation bytes so a character is never split.
-  while (end > 0 && (static_cast<unsigned char>(tip[end]) & 0xC0) == 0x80) --end;
-  return tip.substr(0, end);
+  // The tip is UTF-8: a character starts at every byte that is not a
+  // continuation byte (10xxxxxx); the cut goes before the 64th such start.
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < tip.size(); ++i) {
+    if ((static_cast<unsigned char>(tip[i]) & 0xC0) == 0x80) continue;
+    if (++characters > kTrayTipLength) return tip.substr(0, i);
+  }
+  return tip;
 }
 
 void TrayAdd(frmTaskbar& window, const std::string& tip) {

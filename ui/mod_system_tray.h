@@ -9,8 +9,8 @@ namespace kestrelin {
 
 constexpr std::size_t kTrayTipLength = 63;
 
-// The tip as the tray holds it: its first 63 bytes, never ending inside a
-// multi-byte character.
+// The tip as the tray holds it: its first 63 characters (UTF-8), never
+// ending inside a multi-byte character.
 std::string CutTrayTip(const std::string& tip);
 
 // Puts the icon up with `tip` and the window's own icon.

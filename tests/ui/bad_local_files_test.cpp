@@ -4,72 +4,31 @@
 // what it said, and what is left on disk, the other files included.
 #include <gtest/gtest.h>
 
-#include <QListWidget>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <random>
-#include <regex>
 
 #include "engine/text_lines.h"
-#include "engine/type_list_file.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/frm_type_editor.h"
 
 namespace kestrelin {
 namespace {
 namespace fs = std::filesystem;
 
-enum class Bad { Random, Truncated, Empty, Huge, Folder, ReadOnly, NulByte };
-const char* const kBadNames[] = {"random",    "truncated", "empty", "huge",
-                                 "folder",    "read-only", "NUL byte"};
-
-// 20 MB with KESTRELIN_LONG_TESTS=1 (a type list that size takes seconds
-// to load), 2 MB otherwise.
-const std::size_t kHugeBytes = [] {
-  const char* value = std::getenv("KESTRELIN_LONG_TESTS");
-  return (value && std::string(value) == "1" ? 20u : 2u) << 20;
-}();
+// Garbage contents: SettingsWindowTest and TypeEditorTest.
+enum class Bad { Truncated, Empty, Folder, ReadOnly, NulByte };
+const char* const kBadNames[] = {"truncated", "empty", "folder", "read-only", "NUL byte"};
 const char* const kOwnFiles[] = {"ksgrab.cfg", "igntypes.ini", "exctypes.ini", "cache"};
 
 // What a row expects of the spoiled file after the window closed.
-const char kUnchanged[] = "<unchanged>";    // the same bytes (or folder tree) as planted
-const char kValidLines[] = "<valid lines>";  // a list file rewritten with its acceptable lines
+const char kUnchanged[] = "<unchanged>";  // the same bytes (or folder tree) as planted
 
 struct Row {
   const char* File;
   Bad Kind;
   const char* StartMessage;  // a text the start-up message must hold; nullptr: no message
   const char* CloseMessage;  // the same for the shut-down message
-  bool EmptiedAtStart;       // ksgrab.cfg left empty by a failed reading
-  std::string After;         // its content after close, or kUnchanged / kValidLines
+  std::string After;         // its content after close, or kUnchanged
 };
-
-// A type list's acceptable lines, as a list file holds them.
-std::string ValidLines(const std::string& text, TypeListKind kind) {
-  static const std::regex typeChars("[a-z0-9]*");
-  std::vector<std::string> kept;
-  for (const auto& line : SplitLinesCr(text))
-    if (std::regex_match(line, typeChars) && !IsRefusedType(kind, line)) kept.push_back(line);
-  return JoinLinesCrLf(kept);
-}
-
-std::string RandomBytes(std::uint32_t seed, std::size_t count) {
-  std::mt19937 bits(seed);
-  std::string bytes(count, '\0');
-  for (char& c : bytes) c = static_cast<char>(bits() & 0xff);
-  return bytes;
-}
-
-// kHugeBytes of short valid types, one per line: "0", "1", "2", ...
-std::string HugeTypeList() {
-  std::string text;
-  text.reserve(kHugeBytes + 16);
-  for (int n = 0; text.size() < kHugeBytes; ++n) text += std::to_string(n) + "\r\n";
-  return text;
-}
 
 class BadLocalFilesTest : public test::MainWindowTest {
  protected:
@@ -93,10 +52,6 @@ class BadLocalFilesTest : public test::MainWindowTest {
   std::string GoodCfg() const {
     return JoinLinesCrLf({SandboxPath("dest"), "0", "1", "0", "1", "0", "1", "0", "0", "250", "1",
                           "0", "1", "1", "0"});
-  }
-  std::string DefaultCfg() const {
-    return JoinLinesCrLf(
-        {HomeFolder(), "1", "0", "0", "0", "1", "0", "0", "1", "1", "0", "1", "0", "0", "0"});
   }
   static std::string GoodList(const std::string& name) {
     return name == "igntypes.ini" ? "gif\r\nzip\r\n" : "png\r\nsvg\r\n";
@@ -124,24 +79,14 @@ class BadLocalFilesTest : public test::MainWindowTest {
       test::WriteWholeFile(path, bytes);
     };
     switch (kind) {
-      case Bad::Random: replaceByFile(RandomBytes(20261207, 64 * 1024)); break;
       case Bad::Truncated:
         if (cache) {  // a leftover download cut short
           test::WriteWholeFile(fs::path(path) / "d%x%page.html", "<html><body><a hr");
-        } else {  // cut inside the size line, or inside a list's second type
-          const std::string cutAfter = name == "ksgrab.cfg" ? "\r\n25" : "\r\n" + good.substr(5, 1);
-          replaceByFile(good.substr(0, good.find(cutAfter) + cutAfter.size()));
+        } else {  // cut inside a list's second type
+          replaceByFile(good.substr(0, 6));
         }
         break;
       case Bad::Empty: replaceByFile(""); break;
-      case Bad::Huge: {  // a settings file with endless extra lines, a huge list or file
-        std::string text = good;
-        while (name == "ksgrab.cfg" && text.size() < kHugeBytes) text += "1\r\n";
-        replaceByFile(name == "ksgrab.cfg" ? text
-                      : cache              ? std::string(kHugeBytes, 'x')
-                                           : HugeTypeList());
-        break;
-      }
       case Bad::Folder:
         if (!cache) fs::remove(path);
         test::WriteWholeFile(fs::path(path) / "keep.txt", "the user's");
@@ -179,49 +124,27 @@ class BadLocalFilesTest : public test::MainWindowTest {
       EXPECT_EQ(messages[index].Text.find(own) != std::string::npos, own == file)
           << own << " in: " << messages[index].Text;
   }
-  // Seconds `step` takes.
-  template <typename Step>
-  static double Timed(Step step) {
-    const auto start = std::chrono::steady_clock::now();
-    step();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  }
 };
 
 TEST_F(BadLocalFilesTest, EachSpoiledFileGivesDefaultsOrAMessageAndLosesNoOtherFile) {
   const std::string good = GoodCfg();
-  const std::string truncatedCfg = JoinLinesCrLf({SandboxPath("dest"), "0", "1", "0", "1", "0",
-                                                  "1", "0", "0", "25", "0", "1", "0", "0", "0"});
-  const char* const folderMessage = "working folder";
   const Row rows[] = {
-      {"ksgrab.cfg", Bad::Random, nullptr, nullptr, true, DefaultCfg()},
-      {"ksgrab.cfg", Bad::Truncated, nullptr, nullptr, true, truncatedCfg},
-      {"ksgrab.cfg", Bad::Empty, nullptr, nullptr, true, DefaultCfg()},
-      {"ksgrab.cfg", Bad::Huge, nullptr, nullptr, false, good},
-      {"ksgrab.cfg", Bad::Folder, "ksgrab.cfg", "ksgrab.cfg", false, kUnchanged},
-      {"ksgrab.cfg", Bad::ReadOnly, nullptr, nullptr, false, good},
+      {"ksgrab.cfg", Bad::Folder, "ksgrab.cfg", "ksgrab.cfg", kUnchanged},
+      {"ksgrab.cfg", Bad::ReadOnly, nullptr, nullptr, good},
       // The system would read the folder's name only up to the NUL: no folder.
-      {"ksgrab.cfg", Bad::NulByte, nullptr, nullptr, false,
-       HomeFolder() + good.substr(good.find('\r'))},
-      {"igntypes.ini", Bad::Random, nullptr, nullptr, false, kValidLines},
-      {"igntypes.ini", Bad::Truncated, nullptr, nullptr, false, "gif\r\nz\r\n"},
-      {"igntypes.ini", Bad::Empty, nullptr, nullptr, false, ""},
-      {"igntypes.ini", Bad::Huge, nullptr, nullptr, false, kUnchanged},
-      {"igntypes.ini", Bad::Folder, "igntypes.ini", "igntypes.ini", false, kUnchanged},
-      {"igntypes.ini", Bad::ReadOnly, nullptr, nullptr, false, kUnchanged},
-      {"igntypes.ini", Bad::NulByte, nullptr, nullptr, false, "zip\r\n"},
-      {"exctypes.ini", Bad::Random, nullptr, nullptr, false, kValidLines},
-      {"exctypes.ini", Bad::Truncated, nullptr, nullptr, false, "png\r\ns\r\n"},
-      {"exctypes.ini", Bad::Empty, nullptr, nullptr, false, ""},
-      {"exctypes.ini", Bad::Huge, nullptr, nullptr, false, kUnchanged},
-      {"exctypes.ini", Bad::Folder, "exctypes.ini", "exctypes.ini", false, kUnchanged},
-      {"exctypes.ini", Bad::ReadOnly, nullptr, nullptr, false, kUnchanged},
-      {"cache", Bad::Random, folderMessage, nullptr, false, kUnchanged},
-      {"cache", Bad::Truncated, nullptr, nullptr, false, kUnchanged},
-      {"cache", Bad::Empty, folderMessage, nullptr, false, kUnchanged},
-      {"cache", Bad::Huge, folderMessage, nullptr, false, kUnchanged},
-      {"cache", Bad::Folder, nullptr, nullptr, false, kUnchanged},
-      {"cache", Bad::ReadOnly, nullptr, nullptr, false, kUnchanged},
+      {"ksgrab.cfg", Bad::NulByte, nullptr, nullptr, HomeFolder() + good.substr(good.find('\r'))},
+      {"igntypes.ini", Bad::Truncated, nullptr, nullptr, "gif\r\nz\r\n"},
+      {"igntypes.ini", Bad::Empty, nullptr, nullptr, ""},
+      {"igntypes.ini", Bad::Folder, "igntypes.ini", "igntypes.ini", kUnchanged},
+      {"igntypes.ini", Bad::ReadOnly, nullptr, nullptr, kUnchanged},
+      {"igntypes.ini", Bad::NulByte, nullptr, nullptr, "zip\r\n"},
+      {"exctypes.ini", Bad::Truncated, nullptr, nullptr, "png\r\ns\r\n"},
+      {"exctypes.ini", Bad::Folder, "exctypes.ini", "exctypes.ini", kUnchanged},
+      {"exctypes.ini", Bad::ReadOnly, nullptr, nullptr, kUnchanged},
+      {"cache", Bad::Truncated, nullptr, nullptr, kUnchanged},
+      {"cache", Bad::Empty, "working folder", nullptr, kUnchanged},
+      {"cache", Bad::Folder, nullptr, nullptr, kUnchanged},
+      {"cache", Bad::ReadOnly, nullptr, nullptr, kUnchanged},
   };
   for (const Row& row : rows) {
     const std::string name = row.File;
@@ -233,42 +156,23 @@ TEST_F(BadLocalFilesTest, EachSpoiledFileGivesDefaultsOrAMessageAndLosesNoOtherF
     const std::string planted = before[name].count("") ? before[name][""] : "";
     dialogs.Messages.clear();
 
-    const double openSeconds = Timed([&] { OpenWindow(); });
+    OpenWindow();
     ExpectOwnFileMessage(0, name, row.StartMessage);
     const std::size_t startMessages = dialogs.Messages.size();
     if (name == "ksgrab.cfg" && row.Kind != Bad::Folder) {
-      EXPECT_EQ(test::ReadWholeFile(Own(name)), row.EmptiedAtStart ? "" : planted);
+      EXPECT_EQ(test::ReadWholeFile(Own(name)), planted);  // read well: not emptied
     }
-
-    // A list file's acceptable lines are the list, after the built-in entries.
-    std::string after = row.After == kValidLines ? "" : row.After;
-    for (frmTypeEditor* editor : {&window_->IgnTypes(), &window_->ExcTypes()}) {
-      const std::string file = TypeListFileName(editor->Kind());
-      std::string listed = file == name ? row.After : GoodList(file);
-      if (listed == kValidLines) listed = after = ValidLines(planted, editor->Kind());
-      if (listed == kUnchanged) listed = planted;
-      std::vector<std::string> expected = BuiltInTypes(editor->Kind());
-      for (auto& line : SplitLinesCr(listed)) expected.push_back(std::move(line));
-      EXPECT_EQ(editor->Types(), expected) << file;
-      EXPECT_EQ(editor->findChild<QListWidget*>("lstExt")->count(),
-                static_cast<int>(expected.size()))
-          << file;
-    }
-
-    const double closeSeconds = Timed([&] { CloseWindow(); });
+    CloseWindow();
     ExpectOwnFileMessage(startMessages, name, row.CloseMessage);
-    if (row.Kind == Bad::Huge)
-      std::printf("[ timing   ] %s huge: start-up %.2f s, shut-down %.2f s\n", row.File,
-                  openSeconds, closeSeconds);
-    EXPECT_LT(openSeconds + closeSeconds, 60.0);
-
     for (const char* own : kOwnFiles) {
       SCOPED_TRACE(own);
-      // The user's other files survive, and the spoiled one ends as the row says.
+      // The user's other files survive, and the spoiled one ends as the row
+      // says; the lists are written back from the window, so this also
+      // checks what the window loaded.
       if (own != name || row.After == kUnchanged) {
         EXPECT_EQ(Snapshot(Own(own)), before[own]);
       } else {
-        EXPECT_EQ(test::ReadWholeFile(Own(own)), after);
+        EXPECT_EQ(test::ReadWholeFile(Own(own)), row.After);
       }
     }
   }

@@ -20,16 +20,20 @@ TEST_F(SaveFolderTest, FolderListShowsParentsAndSubFoldersAndOpensOnActivation) 
   std::filesystem::create_directories(SandboxPath("home/b"));
   std::filesystem::create_directories(SandboxPath("home/a"));
   std::filesystem::create_directories(SandboxPath("home/.hidden"));
+  std::filesystem::create_directories(SandboxPath("home/caf\xE9"));  // not UTF-8
   OpenWindow();
   FolderList* list = Dir1();
   EXPECT_EQ(list->Path(), HomeFolder());
   const std::string home = HomeFolder();
   const int parents = static_cast<int>(std::count(home.begin(), home.end(), '/'));
-  ASSERT_EQ(list->count(), parents + 1 + 2);  // "/", the parents, home itself, a and b
+  ASSERT_EQ(list->count(), parents + 1 + 3);  // "/", the parents, home itself, a, b, caf
   EXPECT_EQ(list->item(0)->text().trimmed(), "/");
   EXPECT_EQ(list->currentRow(), parents);
   EXPECT_EQ(list->item(parents + 1)->text().trimmed(), "a");
   EXPECT_EQ(list->item(parents + 2)->text().trimmed(), "b");
+  emit list->itemActivated(list->item(parents + 3));
+  EXPECT_EQ(list->Path(), SandboxPath("home/caf\xE9"));
+  emit list->itemActivated(list->item(parents));
   emit list->itemActivated(list->item(parents + 2));
   EXPECT_EQ(list->Path(), SandboxPath("home/b"));
   emit list->itemActivated(list->item(0));
@@ -65,31 +69,23 @@ TEST_F(SaveFolderTest, NewFolderIsCreatedBelowTheOpenOneAndOpened) {
   EXPECT_FALSE(std::filesystem::exists(SandboxPath("home/missing")));
 }
 
-TEST_F(SaveFolderTest, AnUnreadableDriveGoesBackToThePreviousDrive) {
-  std::filesystem::create_directories(SandboxPath("usb"));
+TEST_F(SaveFolderTest, StartUpSelectsTheFoldersDriveAndAnUnreadableDriveGoesBack) {
+  std::filesystem::create_directories(SandboxPath("usb/site"));
+  WriteFileAt("program/ksgrab.cfg", SandboxPath("usb/site") + "\r\n");
   volumes = {{"/", "/"}, {SandboxPath("usb"), "usb"}, {SandboxPath("gone"), "gone"}};
   OpenWindow();
   auto* drives = Find<QComboBox>("Drive1");
-  EXPECT_EQ(drives->currentIndex(), 0);  // home lies on "/"
-  EXPECT_EQ(Dir1()->Path(), HomeFolder());  // selecting at start-up does not move
-  drives->setCurrentIndex(1);
-  EXPECT_EQ(Dir1()->Path(), SandboxPath("usb"));
+  EXPECT_EQ(drives->currentIndex(), 1);
+  EXPECT_EQ(Dir1()->Path(), SandboxPath("usb/site"));  // selecting at start-up does not move
   drives->setCurrentIndex(2);
   ASSERT_EQ(dialogs.Messages.size(), 1u);
   EXPECT_EQ(dialogs.Messages[0].Text, "Drive not available.");
   EXPECT_EQ(dialogs.Messages[0].Title, "Error");
   EXPECT_EQ(dialogs.Messages[0].Icon, MessageIcon::Error);
   EXPECT_EQ(drives->currentIndex(), 1);
-  EXPECT_EQ(Dir1()->Path(), SandboxPath("usb"));
-}
-
-TEST_F(SaveFolderTest, StartUpSelectsTheDriveHoldingTheRestoredFolder) {
-  std::filesystem::create_directories(SandboxPath("usb/site"));
-  WriteFileAt("program/ksgrab.cfg", SandboxPath("usb/site") + "\r\n");
-  volumes = {{"/", "/"}, {SandboxPath("usb"), "usb"}};
-  OpenWindow();
-  EXPECT_EQ(Find<QComboBox>("Drive1")->currentIndex(), 1);
-  EXPECT_EQ(Dir1()->Path(), SandboxPath("usb/site"));
+  EXPECT_EQ(Dir1()->Path(), SandboxPath("usb"));  // the previous drive's root
+  drives->setCurrentIndex(0);
+  EXPECT_EQ(Dir1()->Path(), "/");
 }
 
 }  // namespace

@@ -29,17 +29,16 @@ class SettingsWindowTest : public test::MainWindowTest {
   int Unit() { return Find<QComboBox>("cmbSize")->currentIndex(); }
 };
 
-// The design defaults of a first run: FrmMainTest.EveryOptionHasItsCaptionToolTipAndDefault.
 TEST_F(SettingsWindowTest, FirstRunStartsAtHomeAndLeavesAnEmptyFile) {
   OpenWindow();
   EXPECT_EQ(Folder(), HomeFolder());
   EXPECT_TRUE(std::filesystem::exists(SandboxPath("program/ksgrab.cfg")));
   EXPECT_EQ(Cfg(), "");
   EXPECT_TRUE(std::filesystem::is_directory(SandboxPath("program/cache")));
-  EXPECT_EQ(window_->SettingsPath(), SandboxPath("program/ksgrab.cfg"));
-  EXPECT_TRUE(window_->FormReady());
-  EXPECT_EQ(window_->State().MainLoaded, 1);
   EXPECT_TRUE(dialogs.Messages.empty());
+  CloseWindow();  // the design defaults, written as they stand
+  EXPECT_EQ(Cfg(), JoinLinesCrLf({HomeFolder(), "1", "0", "0", "0", "1", "0", "0", "1", "1", "0",
+                                  "1", "0", "0", "0"}));
 }
 
 TEST_F(SettingsWindowTest, EveryValueSurvivesARestart) {
@@ -51,12 +50,12 @@ TEST_F(SettingsWindowTest, EveryValueSurvivesARestart) {
                                  "chkHideDLing", "chkDownloadUnknown",
                                  "chkFollowExternal"};  // Ok to the warning
   for (const char* box : changed) Find<QCheckBox>(box)->setChecked(true);
-  Find<QLineEdit>("txtSize")->setText("abc");
+  Find<QLineEdit>("txtSize")->setText("12.5kb");  // past the 4 typed characters
   Find<QComboBox>("cmbSize")->setCurrentIndex(1);
   CloseWindow();
   const std::string saved = Cfg();
   EXPECT_EQ(saved, SandboxPath("dest/site") +
-                       "\r\n0\r\n0\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\nabc\r\n1\r\n1\r\n1\r\n0\r\n1\r\n");
+                       "\r\n0\r\n0\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n12.5kb\r\n1\r\n1\r\n1\r\n0\r\n1\r\n");
 
   const std::size_t asked = dialogs.Messages.size();
   OpenWindow();
@@ -66,63 +65,56 @@ TEST_F(SettingsWindowTest, EveryValueSurvivesARestart) {
   EXPECT_FALSE(Checked("chkRipPageOnly"));
   EXPECT_TRUE(Enabled("cmdSetExclusive"));
   EXPECT_TRUE(Enabled("txtSize"));
-  EXPECT_EQ(Size(), "abc");
+  EXPECT_EQ(Size(), "12.5kb");
   EXPECT_TRUE(IsRed("txtSize"));
   EXPECT_EQ(Unit(), 1);
   EXPECT_EQ(Cfg(), saved);  // untouched until shut-down
 }
 
-TEST_F(SettingsWindowTest, AShortFileRestoresWhatItHoldsAndIsEmptied) {
-  std::filesystem::create_directories(SandboxPath("dest"));
-  OpenWithCfg({SandboxPath("dest"), "0", "1", "0", "1"});
-  EXPECT_EQ(Folder(), SandboxPath("dest"));
-  // Line 6 is missing: chkNoValidate keeps its design default.
-  ExpectBoxes({"chkNoDownload", "chkLimitSize", "chkNoValidate"}, {"chkRipPageOnly"});
-  EXPECT_TRUE(Enabled("cmdSetIgnore"));
-  EXPECT_EQ(Cfg(), "");
-  EXPECT_TRUE(dialogs.Messages.empty());
+TEST_F(SettingsWindowTest, ABadOrShortFileRestoresWhatComesBeforeAndIsEmptied) {
+  // Each file stops at line 7: a box that is no integer, or the end.
+  for (const bool cut : {false, true}) {
+    SCOPED_TRACE(cut ? "short" : "bad line");
+    std::vector<std::string> lines = {"/no/such/folder", "0", "1", "0", "1", "0", "x", "1", "0",
+                                      "7", "1", "0", "0", "1", "1"};
+    if (cut) lines.resize(6);
+    OpenWithCfg(lines);
+    EXPECT_EQ(Folder(), HomeFolder());  // a missing folder is not an error
+    ExpectBoxes({"chkNoDownload", "chkLimitSize", "chkTxtOutput", "chkNoGoUp"},
+                {"chkRipPageOnly", "chkNoValidate", "chkHideDLing", "chkDecodeName"});
+    EXPECT_TRUE(Enabled("cmdSetIgnore"));
+    EXPECT_EQ(Size(), "1");
+    EXPECT_EQ(Cfg(), "");
+    EXPECT_TRUE(dialogs.Messages.empty());
+    CloseWindow();
+  }
 }
 
-TEST_F(SettingsWindowTest, ABadLineStopsTheReadingAndTheRestKeepDefaults) {
-  OpenWithCfg({"/no/such/folder", "0", "0", "0", "0", "0", "x", "1", "0", "7", "1", "0", "0", "1",
-               "1"});
-  EXPECT_EQ(Folder(), HomeFolder());  // missing folder is not an error
-  // The "x" stops the reading: its box (chkHideDLing) and those after keep their defaults.
-  ExpectBoxes({"chkTxtOutput"}, {"chkRipPageOnly", "chkNoValidate", "chkHideDLing",
-                                 "chkDecodeName"});
-  EXPECT_EQ(Size(), "1");
-  EXPECT_EQ(Cfg(), "");
-}
-
-TEST_F(SettingsWindowTest, BothTypeModesRestoredLeaveOnlyTheSecondAndUnitMinusOneSelectsNothing) {
-  OpenWithCfg({HomeFolder(), "1", "1", "1", "0", "1", "0", "0", "1", "5", "-1", "1", "0", "0",
+TEST_F(SettingsWindowTest, ACompleteFileIsAppliedLineByLine) {
+  // Both type modes (lines 3, 4): only the second stays. A greyed box
+  // (line 8, 2) shows greyed and clicks make it a two-state box. Unit -1
+  // selects nothing.
+  OpenWithCfg({HomeFolder(), "1", "1", "1", "0", "1", "0", "2", "1", "5", "-1", "1", "0", "0",
                "0", "extra"});
   ExpectBoxes({"chkOnlyDownload"}, {"chkNoDownload"});
   EXPECT_FALSE(Enabled("cmdSetIgnore"));
   EXPECT_EQ(Unit(), -1);
   EXPECT_EQ(Size(), "5");
   EXPECT_NE(Cfg(), "");  // a complete file is left alone
+  auto* greyed = Find<QCheckBox>("chkHideDLing");
+  EXPECT_EQ(CheckValue(greyed), 2);
+  for (const int value : {1, 0, 1}) {
+    greyed->click();
+    EXPECT_EQ(CheckValue(greyed), value);
+  }
+  greyed->click();
   CloseWindow();
   const auto lines = SplitLinesCr(Cfg());
   ASSERT_EQ(lines.size(), 15u);
   EXPECT_EQ(lines[10], "-1");
   EXPECT_EQ(lines[2], "0");
   EXPECT_EQ(lines[3], "1");
-}
-
-TEST_F(SettingsWindowTest, AnUnwritableProgramFolderStillStartsAndCloses) {
-  // A file where the folder should be: nothing can be written below it,
-  // whoever runs the test.
-  std::filesystem::remove_all(ProgramFolder());
-  WriteFileAt("program", "not a folder");
-  OpenWindow();
-  ASSERT_EQ(dialogs.Messages.size(), 1u);
-  ExpectMessage(0, "Error", "ksgrab.cfg");
-  ExpectMessage(0, "Error", "cache");
-  CloseWindow();
-  ASSERT_EQ(dialogs.Messages.size(), 2u);
-  ExpectMessage(1, "Error", "igntypes.ini");
-  ExpectMessage(1, "Error", "ksgrab.cfg");
+  EXPECT_EQ(lines[7], "0");
 }
 
 }  // namespace

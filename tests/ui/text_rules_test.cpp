@@ -49,18 +49,6 @@ TEST(SizeLimit, MultipliesByTheUnitAndRoundsHalvesToEven) {
 const std::vector<std::string> kGoodLines = {"/home/u/site", "1", "0", "1", "1", "0", "1", "0",
                                              "1", "2.5", "1", "0", "1", "0", "1"};
 
-TEST(SettingsFile, ReadsAllFifteenLinesAndIgnoresTheRest) {
-  auto lines = kGoodLines;
-  lines.push_back("garbage");
-  const SettingsRead read = ParseSettings(JoinLinesCrLf(lines));
-  ASSERT_TRUE(read.Complete);
-  ASSERT_EQ(read.Values.size(), 15u);
-  EXPECT_EQ(read.Values[0].Text, "/home/u/site");
-  EXPECT_EQ(read.Values[9].Text, "2.5");
-  EXPECT_EQ(read.Values[10].Number, 1);
-  EXPECT_EQ(read.Values[14].Number, 1);
-}
-
 TEST(SettingsFile, StopsBeforeTheFirstLineThatCannotBeAppliedAndTakesWhatAShortFileHolds) {
   // kGoodLines with line `line` (from 1) replaced by `text`, or cut before
   // it when `text` is null; the reading must give `line - 1` values.
@@ -76,11 +64,6 @@ TEST(SettingsFile, StopsBeforeTheFirstLineThatCannotBeAppliedAndTakesWhatAShortF
     EXPECT_FALSE(read.Complete) << b.line << " " << (b.text ? b.text : "(cut)");
     EXPECT_EQ(read.Values.size(), b.line - 1) << b.line << " " << (b.text ? b.text : "(cut)");
   }
-  // A unit of -1 and text lines that are no numbers are acceptable.
-  auto lines = kGoodLines;
-  lines[9] = "abc";
-  lines[10] = "-1";
-  EXPECT_TRUE(ParseSettings(JoinLinesCrLf(lines)).Complete);
 }
 
 TEST(SettingsFile, IntegerLinesAllowBlanksAndASign) {
@@ -91,17 +74,7 @@ TEST(SettingsFile, IntegerLinesAllowBlanksAndASign) {
   for (const auto& c : cases) EXPECT_EQ(ParseSettingInteger(c.text), c.value) << c.text;
 }
 
-TEST(SettingsFile, WritesFifteenCrLfLinesInTheFixedOrder) {
-  std::vector<SettingValue> values(15);
-  values[0].Text = "/d";
-  values[9].Text = "12";
-  values[10].Number = -1;
-  values[14].Number = 1;
-  EXPECT_EQ(FormatSettings(values),
-            "/d\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n12\r\n-1\r\n0\r\n0\r\n0\r\n1\r\n");
-  EXPECT_STREQ(SettingsLayout()[8].Control, "chkTxtOutput");
-  EXPECT_STREQ(SettingsLayout()[11].Control, "chkNoGoUp");
-}
+// Writing and reading whole files: SettingsWindowTest.
 
 TEST(PopupTargets, FileBeforeTheBlankAndPageInsideTheParentheses) {
   const struct { const char* key; const char* file; const char* page; } cases[] = {
@@ -121,12 +94,22 @@ TEST(VersionCaption, JoinsMinorAndRevisionWithoutSeparator) {
   EXPECT_EQ(VersionCaption(1, 0, 0), "Kestrelin v1.00");
 }
 
-TEST(TrayTip, IsCutTo63BytesWithoutSplittingACharacter) {
-  const std::string seventy(70, 'a');
-  EXPECT_EQ(CutTrayTip(seventy), std::string(63, 'a'));
-  EXPECT_EQ(CutTrayTip("short"), "short");
-  const std::string accented = std::string(62, 'a') + "\xC3\xA9" + "bbb";  // é across the cut
-  EXPECT_EQ(CutTrayTip(accented), std::string(62, 'a'));
+TEST(TrayTip, IsCutTo63CharactersWithoutSplittingOne) {
+  auto times = [](int n, const std::string& text) {
+    std::string joined;
+    while (n-- > 0) joined += text;
+    return joined;
+  };
+  const std::string e = "\xC3\xA9";  // é, two bytes
+  const struct { std::string tip, shown; } cases[] = {
+      {times(70, "a"), times(63, "a")},
+      {"short", "short"},
+      {times(40, e), times(40, e)},
+      {times(70, e), times(63, e)},
+      {times(62, "a") + e + "bbb", times(62, "a") + e},
+      {times(63, "a") + e, times(63, "a")},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CutTrayTip(c.tip), c.shown) << c.tip;
 }
 
 }  // namespace

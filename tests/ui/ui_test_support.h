@@ -44,6 +44,12 @@ class RecordingDialogs : public UserDialogs {
  public:
   MessageAnswer ShowMessage(QWidget*, const std::string& title, const std::string& text,
                             MessageIcon icon, MessageButtons buttons) override {
+    // The window is shown only once its start-up has filled it.
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (auto* main = qobject_cast<frmMain*>(top); main && main->isVisible()) {
+        EXPECT_TRUE(main->FormReady()) << "asked over a half-filled window: " << text;
+      }
+    }
     Messages.push_back({title, text, icon, buttons});
     return Next(Answers, MessageAnswer::Ok);
   }
@@ -88,13 +94,14 @@ class MainWindowTest : public SandboxedTest {
     SandboxedTest::TearDown();
   }
 
-  // A new window over the sandbox's program folder; Form_Load has run.
+  // A new window over the sandbox's program folder, loaded and shown as
+  // the program does it.
   frmMain& OpenWindow() {
     window_ = std::make_unique<frmMain>(MainWindowServices{
         windowFso ? *windowFso : fso, *cache, clock, dialogs, ProgramFolder(),
         SandboxPath("program/help.html"), HomeFolder(), volumes});
-    window_->show();
     window_->Form_Load();
+    EXPECT_TRUE(window_->isVisible());
     return *window_;
   }
   // Closes the window (the shut-down sequence) and forgets it.

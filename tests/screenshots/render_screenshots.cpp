@@ -1,7 +1,8 @@
-// Pictures of the real window for the documentation, made only when
-// KESTRELIN_SCREENSHOTS names a folder (scripts/screenshots runs this under
-// Xvfb): idle with the defaults, during a crawl, after a crawl with a red
-// failed line, and the File tab.
+// Renders the documentation's pictures of the real window into the folder
+// KESTRELIN_SCREENSHOTS names: idle with the defaults, during a crawl,
+// after a crawl with a red failed line, and the File tab. A program of its
+// own, not part of the test suite: scripts/screenshots builds it and runs it
+// under Xvfb.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -26,7 +27,7 @@ class Screenshots : public test::MainWindowTest {
  protected:
   void SetUp() override {
     const char* folder = std::getenv("KESTRELIN_SCREENSHOTS");
-    if (!folder || !*folder) GTEST_SKIP() << "set KESTRELIN_SCREENSHOTS to a folder";
+    ASSERT_TRUE(folder && *folder) << "set KESTRELIN_SCREENSHOTS to a folder";
     out_ = folder;
     MainWindowTest::SetUp();
     for (const char* folder : {"Sites", "Documents", "Downloads"})
@@ -42,7 +43,7 @@ class Screenshots : public test::MainWindowTest {
     WriteFileAt("site/guide/logo.png", "PNG");
   }
   void TearDown() override {
-    if (out_.empty()) return;
+    if (out_.empty()) return;  // SetUp stopped before the sandbox
     MainWindowTest::TearDown();
     cache.reset();
   }
