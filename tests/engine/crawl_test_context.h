@@ -27,6 +27,24 @@ class OfflineCache : public InternetCache {
   std::string ContentLengthHeader(const std::string&) override { return {}; }
 };
 
+// The real file service, where nothing can be created in ReadOnlyFolder
+// (as for a user who is not root, whatever user runs the tests).
+class TestFileService : public StdFileService {
+ public:
+  std::string ReadOnlyFolder;
+  bool MoveListedFile(const std::string& source, const std::string& destination) override {
+    return Writable(destination) && StdFileService::MoveListedFile(source, destination);
+  }
+  bool MoveFolder(const std::string& source, const std::string& destinationFolder) override {
+    return Writable(destinationFolder) && StdFileService::MoveFolder(source, destinationFolder);
+  }
+
+ private:
+  bool Writable(const std::string& path) const {
+    return ReadOnlyFolder.empty() || !path.starts_with(ReadOnlyFolder);
+  }
+};
+
 struct CrawlTestContext {
   explicit CrawlTestContext(const std::string& programFolder, InternetCache* cache = nullptr)
       : Cache(cache ? cache : &offline),
@@ -40,7 +58,7 @@ struct CrawlTestContext {
   RecordingHost Host;
   OfflineCache offline;
   InternetCache* Cache;
-  StdFileService Files;
+  TestFileService Files;
   SettableClock Clock;
   StaticFileTypeLists Types;
   CrawlContext Ctx;

@@ -237,6 +237,48 @@ INSTANTIATE_TEST_SUITE_P(Robots, FaultInjectionTest,
                                                                                    : "Binary");
                          });
 
+// A final move that cannot place everything: the destination read-only, or
+// a file where one of its folders should be. What stays is a red keyed line
+// and a fail.txt record and stays out of every other crawl's destination;
+// the next crawl into its own destination delivers it.
+using UnplacedFilesTest = test::CurlCrawlTest;
+
+TEST_F(UnplacedFilesTest, FilesTheMoveCannotPlaceAreFailuresUntilTheirFolderTakesThem) {
+  WriteFileAt("site/d/index.html", "<img src=\"img/a.gif\"><img src=\"b.gif\">");
+  WriteFileAt("site/d/img/a.gif", "a");
+  WriteFileAt("site/d/b.gif", "b");
+  WriteFileAt("site/e/index.html", "e");
+  StartCache(2, 2);
+  const std::string save = savePath, other = SandboxPath("other");
+  const auto crawl = [&](const std::string& path) { Crawl(server.BaseUrl() + path, {}); };
+  struct Row { bool readOnly; std::string blocker, stays; };
+  for (const Row& row : {Row{true, "", "d"}, Row{false, "d/img", "d/img"}}) {
+    SCOPED_TRACE(row.stays);
+    fs::remove_all(save);
+    fs::create_directories(save);
+    if (!row.blocker.empty()) WriteFileAt("save/" + row.blocker, "in the way");
+    NewContext().Files.ReadOnlyFolder = row.readOnly ? save : "";
+    crawl("/d/index.html");
+    const std::string key = SandboxPath("program/cache/" + row.stays) + " (" + save + "/" + row.stays + ")";
+    EXPECT_EQ(RedKeys(), std::vector<std::string>{key});
+    EXPECT_NE(ReadFileAt("program/fail.txt").find("\r\n" + key + "\r\n"), std::string::npos);
+    EXPECT_EQ(t->State.UnplacedItems, 1);
+
+    savePath = other;  // still blocked: set aside, out of this crawl's way
+    crawl("/e/index.html");
+    EXPECT_EQ(test::ListTree(other), std::vector<std::string>{"e/index.html"});
+    fs::remove_all(other);
+
+    t->Files.ReadOnlyFolder.clear();
+    fs::remove(save + "/" + row.blocker);
+    savePath = save;
+    crawl("/e/index.html");
+    EXPECT_EQ(RedKeys(), std::vector<std::string>{});
+    EXPECT_EQ(test::ListTree(save), (std::vector<std::string>{"d/b.gif", "d/img/a.gif", "d/index.html", "e/index.html"}));
+    EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
+  }
+}
+
 // What the user and the server see of one crawl.
 struct SeenCrawl {
   std::string finalLog;

@@ -116,11 +116,6 @@ TEST(PopupTargets, FileBeforeTheBlankAndPageInsideTheParentheses) {
   }
 }
 
-TEST(VersionCaption, JoinsMinorAndRevisionWithoutSeparator) {
-  EXPECT_EQ(VersionCaption(1, 2, 6), "Kestrelin v1.26");
-  EXPECT_EQ(VersionCaption(1, 0, 0), "Kestrelin v1.00");
-}
-
 TEST(TrayTip, IsCutTo63BytesWithoutSplittingACharacter) {
   const std::string seventy(70, 'a');
   EXPECT_EQ(CutTrayTip(seventy), std::string(63, 'a'));
