@@ -27,21 +27,18 @@ class OfflineCache : public InternetCache {
   std::string ContentLengthHeader(const std::string&) override { return {}; }
 };
 
-// The real file service, where nothing can be created in ReadOnlyFolder
+// The real file service, where nothing can be moved into ReadOnlyFolder
 // (as for a user who is not root, whatever user runs the tests).
-class TestFileService : public StdFileService {
- public:
+struct TestFileService : StdFileService {
   std::string ReadOnlyFolder;
-  bool MoveListedFile(const std::string& source, const std::string& destination) override {
-    return Writable(destination) && StdFileService::MoveListedFile(source, destination);
+  bool Refused(const std::string& path) const {
+    return !ReadOnlyFolder.empty() && path.starts_with(ReadOnlyFolder);
   }
-  bool MoveFolder(const std::string& source, const std::string& destinationFolder) override {
-    return Writable(destinationFolder) && StdFileService::MoveFolder(source, destinationFolder);
+  bool MoveListedFile(const std::string& from, const std::string& to) override {
+    return !Refused(to) && StdFileService::MoveListedFile(from, to);
   }
-
- private:
-  bool Writable(const std::string& path) const {
-    return ReadOnlyFolder.empty() || !path.starts_with(ReadOnlyFolder);
+  bool MoveFolder(const std::string& from, const std::string& to) override {
+    return !Refused(to) && StdFileService::MoveFolder(from, to);
   }
 };
 
