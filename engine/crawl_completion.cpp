@@ -65,9 +65,13 @@ void CompleteCrawl(CrawlContext& ctx, const std::string& SavePath, bool stopped,
   // The rebuild's own lines come after the results pass; what it could not
   // place is a failure of this crawl like any other and joins the report.
   const long rebuildLine = host.LineCount() + 1;
-  if (rebuild) st.UnplacedItems += RebuildFileStructure(ctx, SavePath, options.HideDLing, options.DecodeName);
+  if (rebuild) {
+    st.UnplacedItems += RebuildFileStructure(ctx, SavePath, options.HideDLing, options.DecodeName);
+  }
   if (!stopped) {
-    for (std::string& record : RunResultsPass(host, false, rebuildLine)) records.push_back(std::move(record));
+    for (std::string& record : RunResultsPass(host, false, rebuildLine)) {
+      records.push_back(std::move(record));
+    }
     if (options.TxtOutput == 1 && st.HadFailures != 0) WriteFailureReport(ctx, records);
   }
   st.EndTime = ctx.Time.SecondsOfDay();

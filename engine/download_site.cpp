@@ -147,7 +147,8 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   } else {
     lists.FetchAhead.HintSizesBeforeExtraction(ctx, URL, st.PageText, options);
     ExtractLinks(ctx, st.PageText, options.NoDownload, options.OnlyDownload, options.LimitSize,
-                 options.SizeLimit, options.NoGoUp, options.FollowExternal, options.DownloadUnknown);
+                 options.SizeLimit, options.NoGoUp, options.FollowExternal,
+                 options.DownloadUnknown);
   }
   lists.Files.RemoveRepeatsByCount(st.FileLinks, st.FileCount);
 

@@ -57,8 +57,9 @@ std::string NewNumberedFolder(FileService& fso, const std::string& parent) {
   fso.CreateFolder(parent);
   for (int n = 1; n <= kMostSets; ++n) {
     const std::string folder = JoinPath(parent, std::to_string(n));
-    if (fso.FolderExists(folder) || fso.FileSize(folder) || fso.FileSize(RecordOf(folder))) continue;
-    return fso.CreateFolder(folder) ? folder : std::string();
+    const bool taken =
+        fso.FolderExists(folder) || fso.FileSize(folder) || fso.FileSize(RecordOf(folder));
+    if (!taken) return fso.CreateFolder(folder) ? folder : std::string();
   }
   return {};
 }

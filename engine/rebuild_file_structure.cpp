@@ -97,7 +97,9 @@ void MoveIntoSavePath(CrawlContext& ctx, const std::string& destination) {
 void CollectUnplaced(FileService& fso, const std::string& folder, const std::string& destination,
                      std::vector<std::pair<std::string, std::string>>& unplaced) {
   if (const auto files = fso.Files(folder)) {
-    for (const auto& file : *files) unplaced.emplace_back(file.Path, JoinPath(destination, file.Name));
+    for (const auto& file : *files) {
+      unplaced.emplace_back(file.Path, JoinPath(destination, file.Name));
+    }
   }
   if (const auto folders = fso.SubFolders(folder)) {
     for (const auto& sub : *folders) {
@@ -146,12 +148,11 @@ long RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int Hi
     YieldTwice(host);
   });
 
-  host.SetLineText(line, unplaced == 0 ? "File structure moved to designated folder."
-                                       : "File structure could not be moved completely to "
-                                         "designated folder: " +
-                                             std::to_string(unplaced) +
-                                             " items are kept in the working folder.");
-  host.MakeLineVisible(unplaced == 0 ? line : host.LineCount());
+  host.SetLineText(line, unplaced == 0
+                             ? "File structure moved to designated folder."
+                             : "File structure not moved completely to designated folder: " +
+                                   std::to_string(unplaced) + " items stay in the working folder.");
+  host.MakeLineVisible(host.LineCount());
   YieldTwice(host);
   return unplaced;
 }

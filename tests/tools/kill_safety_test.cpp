@@ -138,6 +138,14 @@ class KillSafetyTest : public test::SandboxedTest {
       if (!name.ends_with(".part")) paths.push_back(ReplaceAll(name, "%x%", "/"));
     return paths;
   }
+  // Returns once the crawl below `prefix` holds its working folder: its
+  // record of the destination is written then.
+  void AwaitCrawling(const std::string& prefix) const {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kExitTimeoutMs);
+    while (!std::filesystem::exists(SandboxPath(prefix + "program/cache.destination")) &&
+           Clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
   // Runs a crawl to its end; returns its exit status.
   int Crawl(const std::string& prefix, bool b = false) const {
     const int status = WaitFor(Start(prefix, false, b), kExitTimeoutMs);
@@ -156,10 +164,7 @@ TEST_F(KillSafetyTest, StoppedCrawlsLoseAndMisplaceNothingAndOneFolderServesOneC
   // started on its program folder meanwhile is refused and changes nothing.
   const auto began = Clock::now();
   const pid_t first = Start("ref-");
-  // Its record of the destination is written once it holds the folder.
-  while (!std::filesystem::exists(SandboxPath("ref-program/cache.destination")) &&
-         Clock::now() - began < std::chrono::milliseconds(kExitTimeoutMs))
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  AwaitCrawling("ref-");
   EXPECT_EQ(Crawl("ref-", true), 3);
   ASSERT_TRUE(WIFEXITED(WaitFor(first, kExitTimeoutMs)));
   const auto crawlMs =
@@ -178,14 +183,16 @@ TEST_F(KillSafetyTest, StoppedCrawlsLoseAndMisplaceNothingAndOneFolderServesOneC
       // Every other stop aims at the rebuild, a short moment of each crawl.
       const bool atRebuild = run % 2 == 1;
       const pid_t pid = Start("", atRebuild);
+      if (!atRebuild) AwaitCrawling("");
       std::this_thread::sleep_for(
           std::chrono::milliseconds(atRebuild ? moment(random) % 4 : moment(random)));
       ::kill(pid, signal);
       const int status = WaitFor(pid, kExitTimeoutMs);
-      // An orderly stop lands what came down (unless the signal came before
-      // the tool could catch it, or after its end).
-      if (signal == SIGTERM && WIFEXITED(status)) {
-        EXPECT_TRUE(WEXITSTATUS(status) == 143 || WEXITSTATUS(status) == 0) << status;
+      // An orderly stop lands what came down (status 0 when it came after
+      // the end).
+      if (signal == SIGTERM) {
+        EXPECT_TRUE(WIFEXITED(status) && (WEXITSTATUS(status) == 143 || WEXITSTATUS(status) == 0))
+            << status;
         EXPECT_EQ(Downloaded(""), std::vector<std::string>{});
       }
       EXPECT_EQ(WrongFiles("save"), std::vector<std::string>{});
