@@ -10,14 +10,15 @@ namespace {
 const char kRule[] = "=======================================";
 const char kCrLf[] = "\r\n";
 
-// Every keyed line comes to read its key; with `removeOthers` every other
-// line goes. Returns the keys in log order. Lines are removed from the end
-// backwards, so each removal moves only the (few) kept lines after it.
-std::vector<std::string> RunResultsPass(CrawlHost& host, bool removeOthers) {
+// Every keyed line from `first` on comes to read its key; with
+// `removeOthers` every other line goes. Returns the keys in log order.
+// Lines are removed from the end backwards, so each removal moves only the
+// (few) kept lines after it.
+std::vector<std::string> RunResultsPass(CrawlHost& host, bool removeOthers, long first = 1) {
   std::vector<std::string> records;
   const long count = host.LineCount();
   std::vector<long> unkeyed;
-  for (long m = 1; m <= count; ++m) {
+  for (long m = first; m <= count; ++m) {
     const std::string key = host.LineKey(m);
     if (key.empty()) {
       if (removeOthers) unkeyed.push_back(m);
@@ -30,11 +31,8 @@ std::vector<std::string> RunResultsPass(CrawlHost& host, bool removeOthers) {
   return records;
 }
 
-void ReportFailures(CrawlContext& ctx, const CrawlOptions& options) {
+void WriteFailureReport(CrawlContext& ctx, const std::vector<std::string>& records) {
   CrawlState& st = ctx.State;
-  const bool writeFile = options.TxtOutput == 1 && st.HadFailures != 0;
-  const auto records = RunResultsPass(ctx.Host, options.ListFailed == 1);
-  if (!writeFile) return;
   st.FailPath = JoinPath(ctx.ProgramFolder, "fail.txt");
   const std::string startUrl = st.FileLinks.empty() ? std::string() : st.FileLinks[0];
   ctx.FSO.AppendFile(st.FailPath, FailureReportBlock(startUrl, st.StartTime, records));
@@ -58,12 +56,24 @@ std::string FailureReportBlock(const std::string& startUrl, int startSecondsOfDa
 }
 
 void CompleteCrawl(CrawlContext& ctx, const std::string& SavePath, bool stopped,
-                   const CrawlOptions& options) {
+                   const CrawlOptions& options, bool rebuild) {
   CrawlState& st = ctx.State;
   CrawlHost& host = ctx.Host;
-  if (!stopped) ReportFailures(ctx, options);
+  std::vector<std::string> records;
+  if (!stopped) records = RunResultsPass(host, options.ListFailed == 1);
 
-  RebuildFileStructure(ctx, SavePath, options.HideDLing, options.DecodeName);
+  // The rebuild's own lines come after the results pass; what it could not
+  // place is a failure of this crawl like any other and joins the report.
+  const long rebuildLine = host.LineCount() + 1;
+  if (rebuild) {
+    st.UnplacedItems += RebuildFileStructure(ctx, SavePath, options.HideDLing, options.DecodeName);
+  }
+  if (!stopped) {
+    for (std::string& record : RunResultsPass(host, false, rebuildLine)) {
+      records.push_back(std::move(record));
+    }
+    if (options.TxtOutput == 1 && st.HadFailures != 0) WriteFailureReport(ctx, records);
+  }
   st.EndTime = ctx.Time.SecondsOfDay();
   host.RestoreIdleControls();
   st.StopDownload = kFalse;

@@ -19,6 +19,9 @@ struct CrawlOptions {
   int NoGoUp = 1;
   int DecodeName = 0;
   int FollowExternal = 0;
+  // "Get files of unknown size": with LimitSize on, a file whose size query
+  // finds no length is downloaded only when this is 1.
+  int DownloadUnknown = 0;
 };
 
 }  // namespace kestrelin

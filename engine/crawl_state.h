@@ -42,6 +42,9 @@ struct CrawlState {
   std::string DurationText;
   std::string FailPath;
   int HadFailures = 0;
+  // Downloaded files and folders of this crawl (and of interrupted earlier
+  // ones) that could not be placed in their destination.
+  long UnplacedItems = 0;
 };
 
 }  // namespace kestrelin

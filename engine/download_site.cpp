@@ -6,6 +6,7 @@
 #include "engine/download_pass.h"
 #include "engine/duplicate_removal.h"
 #include "engine/fetch_ahead_plan.h"
+#include "engine/leftovers.h"
 #include "engine/link_extraction.h"
 #include "engine/page_text.h"
 #include "engine/paths.h"
@@ -37,7 +38,11 @@ std::string NormalizeStartUrl(const std::string& url) {
   return normalized;
 }
 
-void StartCrawl(CrawlContext& ctx, std::string& URL, const CrawlOptions& options) {
+// The start of a crawl up to its first page. Returns false when the working
+// folder is not free for it (leftovers of another crawl that could neither
+// go home nor be set aside); a red line then says so.
+bool StartCrawl(CrawlContext& ctx, std::string& SavePath, std::string& URL,
+                const CrawlOptions& options) {
   CrawlState& st = ctx.State;
   CrawlHost& host = ctx.Host;
   if (options.HideDLing == 1) {
@@ -45,6 +50,7 @@ void StartCrawl(CrawlContext& ctx, std::string& URL, const CrawlOptions& options
     host.LoadTray();
   }
   st.HadFailures = kFalse;
+  st.UnplacedItems = 0;
   st.StartTime = ctx.Time.SecondsOfDay();
   host.ClearLog();
   ctx.Cache.BeginCrawl();
@@ -54,6 +60,19 @@ void StartCrawl(CrawlContext& ctx, std::string& URL, const CrawlOptions& options
   st.FileCount = 1;
   st.PageLinks = {URL};
   st.PageCount = 0;
+
+  if (!EndsWithSeparator(SavePath)) SavePath += kPathSeparator;
+  if (!BringLeftoversHome(ctx, SavePath)) {
+    const std::string text = "The working folder " + st.CachePath +
+                             " still holds files of another crawl; nothing was downloaded.";
+    if (!host.AddKeyedLine(text, st.CachePath)) host.AddLine(text);
+    host.SetLineRed(host.LineCount());
+    ShowLastLine(host);
+    st.HadFailures = kTrue;
+    ++st.UnplacedItems;
+    return false;
+  }
+  ClaimWorkingFolder(ctx, SavePath, options.DecodeName);
 
   st.SiteRoot = UrlSiteRoot(URL);
   st.PageFolder = UrlFolder(URL);
@@ -65,6 +84,7 @@ void StartCrawl(CrawlContext& ctx, std::string& URL, const CrawlOptions& options
   YieldTwice(host);
   LoadRobotsRules(ctx, st.WebDomain, st.SiteRoot, st.PageFolder);
   st.PageCount = 0;
+  return true;
 }
 
 void ReportUnreachablePage(CrawlContext& ctx, const std::string& URL, const CrawlOptions& options) {
@@ -127,7 +147,8 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   } else {
     lists.FetchAhead.HintSizesBeforeExtraction(ctx, URL, st.PageText, options);
     ExtractLinks(ctx, st.PageText, options.NoDownload, options.OnlyDownload, options.LimitSize,
-                 options.SizeLimit, options.NoGoUp, options.FollowExternal);
+                 options.SizeLimit, options.NoGoUp, options.FollowExternal,
+                 options.DownloadUnknown);
   }
   lists.Files.RemoveRepeatsByCount(st.FileLinks, st.FileCount);
 
@@ -152,7 +173,10 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
 
 void DownloadSite(CrawlContext& ctx, std::string& SavePath, std::string& URL,
                   const CrawlOptions& options) {
-  StartCrawl(ctx, URL, options);
+  if (!StartCrawl(ctx, SavePath, URL, options)) {
+    CompleteCrawl(ctx, SavePath, false, options, false);
+    return;
+  }
 
   long pageIndex = 0;
   long fileIndex = 0;
@@ -168,6 +192,7 @@ void DownloadSite(CrawlContext& ctx, std::string& SavePath, std::string& URL,
   } while (pageIndex <= ctx.State.PageCount);
 
   CompleteCrawl(ctx, SavePath, stopped, options);
+  ReleaseWorkingFolder(ctx);
 }
 
 }  // namespace kestrelin

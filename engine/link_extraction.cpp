@@ -182,7 +182,7 @@ std::string MakeAbsolute(std::string_view value, const CrawlState& state) {
 
 // The tests on the absolute link: scope, robots rules, size and the dot.
 bool PassesLinkTests(CrawlContext& ctx, const std::string& link, bool accept, int LimitSize,
-                     std::int64_t SizeLimit, int NoGoUp, int FollowExternal) {
+                     std::int64_t SizeLimit, int NoGoUp, int FollowExternal, int DownloadUnknown) {
   CrawlState& state = ctx.State;
   if (FollowExternal == 0) {
     const std::string& prefix = NoGoUp != 0 ? state.PageFolder : state.SiteRoot;
@@ -193,6 +193,8 @@ bool PassesLinkTests(CrawlContext& ctx, const std::string& link, bool accept, in
   if (LimitSize == 1 && accept && !IsPageExtension(link)) {
     state.RemoteSize = GetRemoteSize(ctx, link);
     if (state.RemoteSize > SizeLimit) accept = false;
+    // A size that cannot be known may be over the limit too.
+    if (!IsKnownLength(state.ContentLength) && DownloadUnknown != 1) accept = false;
   }
   if (!HasDot(link)) accept = false;
   return accept;
@@ -222,14 +224,16 @@ void AppendFileLink(CrawlContext& ctx, std::string link) {
 template <typename OnLink>
 std::size_t ForEachAcceptedLink(CrawlContext& ctx, std::string_view text, int NoDownload,
                                 int OnlyDownload, int LimitSize, std::int64_t SizeLimit,
-                                int NoGoUp, int FollowExternal, OnLink&& onLink) {
+                                int NoGoUp, int FollowExternal, int DownloadUnknown,
+                                OnLink&& onLink) {
   ValueScanner scanner(text);
   std::string_view rawValue;
   while (scanner.Next(rawValue)) {
     const std::string_view value = TrimValue(rawValue);
     const bool valueAccepted = PassesValueTests(ctx.Types, value, NoDownload, OnlyDownload);
     const std::string link = MakeAbsolute(value, ctx.State);
-    if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal)) {
+    if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal,
+                        DownloadUnknown)) {
       onLink(link);
     }
   }
@@ -248,10 +252,11 @@ bool IsPageExtension(std::string_view link) {
 bool HasDot(std::string_view text) { return text.find('.') != npos; }
 
 void ExtractLinks(CrawlContext& ctx, std::string& PageText, int NoDownload, int OnlyDownload,
-                  int LimitSize, std::int64_t SizeLimit, int NoGoUp, int FollowExternal) {
+                  int LimitSize, std::int64_t SizeLimit, int NoGoUp, int FollowExternal,
+                  int DownloadUnknown) {
   const std::size_t cursor =
       ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, LimitSize, SizeLimit, NoGoUp,
-                          FollowExternal,
+                          FollowExternal, DownloadUnknown,
                           [&](const std::string& link) { AppendFileLink(ctx, DecodeFolderPart(link)); });
   PageText.erase(0, cursor);
 }
@@ -260,7 +265,7 @@ LinksPreview PreviewLinks(CrawlContext& ctx, std::string_view PageText, int NoDo
                           int OnlyDownload, int NoGoUp, int FollowExternal) {
   LinksPreview preview;
   preview.RestAt = ForEachAcceptedLink(
-      ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal,
+      ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal, 1,
       [&](const std::string& link) { preview.Links.push_back(DecodeFolderPart(link)); });
   return preview;
 }
@@ -273,7 +278,7 @@ std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, std::string_view 
                                             int NoDownload, int OnlyDownload, int NoGoUp,
                                             int FollowExternal) {
   std::vector<std::string> links;
-  ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal,
+  ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal, 1,
                       [&](const std::string& link) {
                         if (!IsPageExtension(link)) links.push_back(link);
                       });

@@ -20,10 +20,12 @@ bool HasDot(std::string_view text);
 // Scans `PageText` for the values of "href=", "src=" and "value=", makes
 // each absolute, filters it by the options, the type lists, the scope, the
 // robots rules and the size limit, and appends every survivor to FileLinks
-// (folder part URL-decoded). Consumes `PageText`: on return it holds what
-// followed the last value read. Always returns normally.
+// (folder part URL-decoded). With LimitSize 1 a file whose size query finds
+// no length is kept only when DownloadUnknown is 1. Consumes `PageText`: on
+// return it holds what followed the last value read. Always returns normally.
 void ExtractLinks(CrawlContext& ctx, std::string& PageText, int NoDownload, int OnlyDownload,
-                  int LimitSize, std::int64_t SizeLimit, int NoGoUp, int FollowExternal);
+                  int LimitSize, std::int64_t SizeLimit, int NoGoUp, int FollowExternal,
+                  int DownloadUnknown = 0);
 
 // What ExtractLinks would do with one page text with the size limit off:
 // the links it would append, in order, and where the text it leaves begins.

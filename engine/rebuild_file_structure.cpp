@@ -1,5 +1,9 @@
 #include "engine/rebuild_file_structure.h"
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "engine/folder_walk.h"
 #include "engine/paths.h"
 #include "engine/split_plan.h"
@@ -13,10 +17,10 @@ void YieldTwice(CrawlHost& host) {
   host.YieldEvents();
 }
 
-void ShowStage(CrawlContext& ctx, const std::string& text, int HideDLing) {
+void ShowStage(CrawlContext& ctx, long line, const std::string& text, int HideDLing) {
   CrawlHost& host = ctx.Host;
-  host.SetLineText(host.LineCount(), text);
-  host.MakeLineVisible(host.LineCount());
+  host.SetLineText(line, text);
+  host.MakeLineVisible(line);
   if (HideDLing == 1) host.TraySetTip(text, 3);
 }
 
@@ -75,10 +79,8 @@ bool EnsureFolder(FileService& fso, const std::string& folder) {
   return fso.FolderExists(trimmed);
 }
 
-void MoveIntoSavePath(CrawlContext& ctx, const std::string& SavePath) {
+void MoveIntoSavePath(CrawlContext& ctx, const std::string& destination) {
   FileService& fso = ctx.FSO;
-  const std::string destination =
-      EndsWithSeparator(SavePath) ? SavePath : SavePath + kPathSeparator;
   EnsureFolder(fso, destination);
   if (const auto folders = fso.SubFolders(ctx.State.CachePath)) {
     for (const auto& folder : *folders) fso.MoveFolder(folder.Path, destination);
@@ -88,25 +90,71 @@ void MoveIntoSavePath(CrawlContext& ctx, const std::string& SavePath) {
   }
 }
 
+// What is still in `folder` after the move, as pairs of working path and
+// destination path: each file, and each folder whose counterpart in
+// `destination` is not a folder (all of it stayed); a folder that was
+// merged in part is looked into.
+void CollectUnplaced(FileService& fso, const std::string& folder, const std::string& destination,
+                     std::vector<std::pair<std::string, std::string>>& unplaced) {
+  if (const auto files = fso.Files(folder)) {
+    for (const auto& file : *files) {
+      unplaced.emplace_back(file.Path, JoinPath(destination, file.Name));
+    }
+  }
+  if (const auto folders = fso.SubFolders(folder)) {
+    for (const auto& sub : *folders) {
+      const std::string target = JoinPath(destination, sub.Name);
+      if (fso.FolderExists(target)) CollectUnplaced(fso, sub.Path, target, unplaced);
+      else unplaced.emplace_back(sub.Path, target);
+    }
+  }
+}
+
+void ReportUnplaced(CrawlContext& ctx, const std::string& workingPath, const std::string& target) {
+  CrawlHost& host = ctx.Host;
+  const std::string text = "Could not move " + workingPath + " to " + target;
+  if (!host.AddKeyedLine(text, workingPath + " (" + target + ")")) host.AddLine(text);
+  host.SetLineRed(host.LineCount());
+  host.MakeLineVisible(host.LineCount());
+  ctx.State.HadFailures = kTrue;
+}
+
 }  // namespace
 
-void RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int HideDLing,
+long SplitAndMoveWorkingFolder(CrawlContext& ctx, const std::string& SavePath, int DecodeName,
+                               const std::function<void()>& beforeMove) {
+  if (!SplitFlattenedNamesDirectly(ctx, DecodeName)) SplitFlattenedNamesLevelByLevel(ctx, DecodeName);
+  if (beforeMove) beforeMove();
+  const std::string destination =
+      EndsWithSeparator(SavePath) ? SavePath : SavePath + kPathSeparator;
+  MoveIntoSavePath(ctx, destination);
+  std::vector<std::pair<std::string, std::string>> unplaced;
+  CollectUnplaced(ctx.FSO, ctx.State.CachePath, destination, unplaced);
+  for (const auto& [workingPath, target] : unplaced) ReportUnplaced(ctx, workingPath, target);
+  return static_cast<long>(unplaced.size());
+}
+
+long RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int HideDLing,
                           int DecodeName) {
   CrawlHost& host = ctx.Host;
   host.AddLine("Rebuilding file structure...");
-  host.MakeLineVisible(host.LineCount());
+  const long line = host.LineCount();
+  host.MakeLineVisible(line);
   if (HideDLing == 1) host.TraySetTip("Rebuilding file structure...", 3);
   YieldTwice(host);
 
-  if (!SplitFlattenedNamesDirectly(ctx, DecodeName)) SplitFlattenedNamesLevelByLevel(ctx, DecodeName);
+  const long unplaced = SplitAndMoveWorkingFolder(ctx, SavePath, DecodeName, [&] {
+    ShowStage(ctx, line, "File structure rebuilt, moving files...", HideDLing);
+    YieldTwice(host);
+  });
 
-  ShowStage(ctx, "File structure rebuilt, moving files...", HideDLing);
-  YieldTwice(host);
-  MoveIntoSavePath(ctx, SavePath);
-
-  host.SetLineText(host.LineCount(), "File structure moved to designated folder.");
+  host.SetLineText(line, unplaced == 0
+                             ? "File structure moved to designated folder."
+                             : "File structure not moved completely to designated folder: " +
+                                   std::to_string(unplaced) + " items stay in the working folder.");
   host.MakeLineVisible(host.LineCount());
   YieldTwice(host);
+  return unplaced;
 }
 
 }  // namespace kestrelin

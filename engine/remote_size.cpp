@@ -4,6 +4,11 @@
 
 namespace kestrelin {
 
+bool IsKnownLength(const std::string& contentLength) {
+  const auto p = contentLength.find_first_not_of(" \t");
+  return p != std::string::npos && contentLength[p] >= '0' && contentLength[p] <= '9';
+}
+
 std::int64_t GetRemoteSize(CrawlContext& ctx, const std::string& link) {
   ctx.State.ContentLength = ctx.Cache.ContentLengthHeader(link);
   const std::string& text = ctx.State.ContentLength;

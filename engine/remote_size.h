@@ -11,4 +11,8 @@ namespace kestrelin {
 // failed. Sets ContentLength.
 std::int64_t GetRemoteSize(CrawlContext& ctx, const std::string& link);
 
+// True when `contentLength` (a header text as GetRemoteSize reads it)
+// begins with a number, that is when the size query found a length.
+bool IsKnownLength(const std::string& contentLength);
+
 }  // namespace kestrelin

@@ -15,7 +15,7 @@ void WriteErr(const std::string& line) {
 }  // namespace
 
 ConsoleHost::ConsoleHost(CrawlState& state, bool trace, long stopAfterFiles,
-                         const std::atomic<bool>& interrupted)
+                         const std::atomic<int>& interrupted)
     : state_(state), stopAfterFiles_(stopAfterFiles), interrupted_(interrupted) {
   KeepTrace = false;
   if (trace) {
@@ -42,7 +42,7 @@ void ConsoleHost::AddLine(const std::string& text) {
 
 void ConsoleHost::YieldEvents() {
   RecordingHost::YieldEvents();
-  if (interrupted_.load()) state_.StopDownload = kTrue;
+  if (interrupted_.load() != 0) state_.StopDownload = kTrue;
   if (stopAfterFiles_ > 0 && filesStarted_ >= stopAfterFiles_) state_.StopDownload = kTrue;
 }
 

@@ -13,7 +13,7 @@ class ConsoleHost : public RecordingHost {
  public:
   // `stopAfterFiles` 0 means never; `interrupted` is set by the signal handler.
   ConsoleHost(CrawlState& state, bool trace, long stopAfterFiles,
-              const std::atomic<bool>& interrupted);
+              const std::atomic<int>& interrupted);
 
   void AddLine(const std::string& text) override;
   void YieldEvents() override;
@@ -22,7 +22,7 @@ class ConsoleHost : public RecordingHost {
   CrawlState& state_;
   long stopAfterFiles_;
   long filesStarted_ = 0;
-  const std::atomic<bool>& interrupted_;
+  const std::atomic<int>& interrupted_;
 };
 
 }  // namespace kestrelin

@@ -1,5 +1,5 @@
 // kestrelin-crawl: one crawl without a window, for scripts, benchmarks and
-// black-box tests. See usage() for the interface.
+// black-box tests. See kUsage for the interface and the exit statuses.
 #include <unistd.h>
 
 #include <atomic>
@@ -19,22 +19,34 @@
 #include "platform/curl_internet_cache.h"
 #include "platform/std_file_service.h"
 #include "platform/system_clock.h"
+#include "platform/working_folder_lock.h"
 #include "tools/console_host.h"
 
 namespace {
 
 using namespace kestrelin;
 
-std::atomic<bool> gInterrupted{false};
+// The signal (SIGINT or SIGTERM) that asked the crawl to stop; 0 for none.
+std::atomic<int> gInterrupted{0};
 
-extern "C" void OnInterrupt(int) { gInterrupted.store(true); }
+extern "C" void OnInterrupt(int signal) { gInterrupted.store(signal); }
+
+// Exit statuses (README.md lists them).
+constexpr int kExitUnplaced = 1;  // downloaded files did not all reach their destination
+constexpr int kExitUsage = 2;     // bad arguments, or no working folder
+constexpr int kExitBusy = 3;      // another crawl is using the working folder
 
 const char kUsage[] =
     "usage: kestrelin-crawl --URL=TEXT --SavePath=DIR [--Name=VALUE ...]\n"
     "                       [--program-dir=DIR] [--cache-dir=DIR] [--ca-file=FILE]\n"
     "                       [--trace] [--stop-after-files=N]\n"
     "Options (--Name=VALUE): RipPageOnly NoDownload OnlyDownload NoValidate ListFailed\n"
-    "  HideDLing TxtOutput LimitSize SizeLimit NoGoUp DecodeName FollowExternal\n";
+    "  HideDLing TxtOutput LimitSize SizeLimit NoGoUp DecodeName FollowExternal\n"
+    "  DownloadUnknown\n"
+    "Exit status: 0 every downloaded file reached SavePath; 1 some did not (they are\n"
+    "  kept for the next crawl into SavePath); 2 bad arguments or no working folder;\n"
+    "  3 another crawl is using the working folder; 130 or 143 stopped by SIGINT or\n"
+    "  SIGTERM (what was downloaded completely is in SavePath).\n";
 
 struct Arguments {
   std::string URL;
@@ -71,7 +83,8 @@ bool SetOption(CrawlOptions& o, const std::string& name, const std::string& valu
       {"ListFailed", &CrawlOptions::ListFailed},   {"HideDLing", &CrawlOptions::HideDLing},
       {"TxtOutput", &CrawlOptions::TxtOutput},     {"LimitSize", &CrawlOptions::LimitSize},
       {"NoGoUp", &CrawlOptions::NoGoUp},           {"DecodeName", &CrawlOptions::DecodeName},
-      {"FollowExternal", &CrawlOptions::FollowExternal}};
+      {"FollowExternal", &CrawlOptions::FollowExternal},
+      {"DownloadUnknown", &CrawlOptions::DownloadUnknown}};
   const auto it = states.find(name);
   if (it == states.end() || n < 0 || n > 2) return false;
   o.*(it->second) = static_cast<int>(n);
@@ -102,7 +115,7 @@ std::optional<Arguments> Parse(int argc, char** argv) {
       return std::nullopt;
     }
   }
-  if (!a.url || !a.savePath || a.programDir.empty()) return std::nullopt;
+  if (!a.url || !a.savePath || a.savePath->empty() || a.programDir.empty()) return std::nullopt;
   a.URL = *a.url;
   a.SavePath = *a.savePath;
   return a;
@@ -152,12 +165,18 @@ int main(int argc, char** argv) {
   auto parsed = Parse(argc, argv);
   if (!parsed) {
     std::fputs(kUsage, stderr);
-    return 2;
+    return kExitUsage;
   }
   Arguments& a = *parsed;
+  // Both stop the crawl the way "Stop Download" does: what came down
+  // completely still lands in SavePath.
   std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
 
   const std::string programDir = AbsoluteFolder(a.programDir);
+  // Recorded as the owner of the working folder's files: it must name the
+  // same folder whatever folder a later crawl starts in.
+  a.SavePath = AbsoluteFolder(a.SavePath);
   StdFileService fso;
   SystemClock clock;
   CurlInternetCache cache(CurlCacheSettings{
@@ -172,15 +191,33 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(state.CachePath, folderError);
   if (!fso.FolderExists(state.CachePath)) {
     std::cerr << "kestrelin-crawl: cannot create the working folder " << state.CachePath << "\n";
-    return 2;
+    return kExitUsage;
+  }
+  const auto lock = WorkingFolderLock::TryTake(programDir);
+  if (!lock) {
+    std::cerr << "kestrelin-crawl: another crawl is using the working folder " << state.CachePath
+              << "; nothing was done. Start this crawl again when that one has ended.\n";
+    return kExitBusy;
   }
   ConsoleHost host(state, a.trace, a.stopAfterFiles, gInterrupted);
   CrawlContext ctx{state, host, cache, fso, clock, types, programDir};
+  // A signal during one long transfer is seen there, not only between files.
+  cache.SetWaitingHook([&state] {
+    if (gInterrupted.load() != 0) state.StopDownload = kTrue;
+  });
 
   DownloadSite(ctx, a.SavePath, a.URL, a.options);
+  cache.SetWaitingHook({});
 
   std::cout << host.FormatFinalLog();
   std::cout << "MESSAGE\t" << EscapeLineEnds(host.CompletionMessage()) << "\n";
   std::cout.flush();
-  return 0;
+  if (state.UnplacedItems != 0) {
+    std::cerr << "kestrelin-crawl: " << state.UnplacedItems
+              << " downloaded files or folders could not be moved to their destination; they are"
+                 " kept for the next crawl into it\n";
+    return kExitUnplaced;
+  }
+  const int signal = gInterrupted.load();
+  return signal != 0 ? 128 + signal : 0;
 }

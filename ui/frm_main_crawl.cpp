@@ -12,12 +12,14 @@
 
 #include "engine/crawl_context.h"
 #include "engine/download_site.h"
+#include "engine/paths.h"
 #include "engine/text_lines.h"
 #include "ui/folder_list.h"
 #include "ui/frm_main.h"
 #include "ui/frm_taskbar.h"
 #include "ui/frm_type_editor.h"
 #include "ui/mod_system_tray.h"
+#include "platform/working_folder_lock.h"
 #include "ui/option_checks.h"
 
 namespace kestrelin {
@@ -60,6 +62,7 @@ CrawlOptions frmMain::ReadOptions() const {
   o.NoGoUp = CheckValue(chkNoGoUp_);
   o.DecodeName = CheckValue(chkDecodeName_);
   o.FollowExternal = CheckValue(chkFollowExternal_);
+  o.DownloadUnknown = CheckValue(chkDownloadUnknown_);
   return o;
 }
 
@@ -76,6 +79,17 @@ void frmMain::cmdDownload_Click() {
                                   "The size limit \"" + txtSize_->text().toStdString() +
                                       "\" is not a number. Enter a number such as 500 or 1.5.",
                                   MessageIcon::Error, MessageButtons::Ok);
+    return;
+  }
+  // One crawl per working folder: another window or the headless tool may
+  // be crawling with this program folder.
+  const auto lock = WorkingFolderLock::TryTake(services_.ProgramFolder);
+  if (!lock) {
+    services_.Dialogs.ShowMessage(
+        this, "Kestrelin",
+        "Another crawl is using the working folder " + JoinPath(services_.ProgramFolder, "cache") +
+            ".\r\n\r\nStart this one again when that crawl has ended.",
+        MessageIcon::Warning, MessageButtons::Ok);
     return;
   }
   crawling_ = true;

@@ -47,15 +47,6 @@ TEST(RemoveDuplicateLinks, PagesCountByLastIndex) {
   EXPECT_EQ(st.PageLinks.front(), "S");
 }
 
-TEST(RemoveDuplicateLinks, LargeListsBeyondSixteenBits) {
-  CrawlState st;
-  for (int i = 0; i < 50000; ++i) st.FileLinks.push_back("http://h/" + std::to_string(i % 40000));
-  st.FileCount = 50000;
-  RemoveDuplicateFileLinks(st);
-  ASSERT_EQ(st.FileCount, 40000);
-  EXPECT_EQ(st.FileLinks[39999], "http://h/39999");
-}
-
 // A list that grows in rounds, as the crawl's lists do: the remembering
 // variant must leave exactly what a whole pass leaves after every round.
 TEST(GrowingLinkList, MatchesAWholePassAfterEveryRound) {

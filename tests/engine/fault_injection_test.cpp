@@ -237,6 +237,33 @@ INSTANTIATE_TEST_SUITE_P(Robots, FaultInjectionTest,
                                                                                    : "Binary");
                          });
 
+// A destination the final move cannot write to (the tool's suite has a file
+// in the way): what stays is a red keyed line and a fail.txt record, and the
+// next crawl into that destination delivers it. Leftovers without a record
+// of their destination go out of the way, into neither crawl's folder.
+using UnplacedFilesTest = test::CurlCrawlTest;
+
+TEST_F(UnplacedFilesTest, FilesARefusedMoveLeavesAreFailuresUntilTheirFolderTakesThem) {
+  WriteFileAt("site/d/index.html", "<img src=\"img/a.gif\">");
+  WriteFileAt("site/d/img/a.gif", "a");
+  WriteFileAt("site/e/index.html", "e");
+  WriteFileAt("program/cache/old%x%x.gif", "old");
+  StartCache(2, 2);
+  NewContext().Files.ReadOnlyFolder = savePath;
+  Crawl(server.BaseUrl() + "/d/index.html", {});
+  const std::string key = SandboxPath("program/cache/d") + " (" + SandboxPath("save/d") + ")";
+  EXPECT_EQ(RedKeys(), std::vector<std::string>{key});
+  EXPECT_NE(ReadFileAt("program/fail.txt").find("\r\n" + key + "\r\n"), std::string::npos);
+  EXPECT_EQ(t->State.UnplacedItems, 1);
+  EXPECT_EQ(ReadFileAt("program/cache-unknown-destination/1/old%x%x.gif"), "old");
+
+  t->Files.ReadOnlyFolder.clear();
+  Crawl(server.BaseUrl() + "/e/index.html", {});
+  EXPECT_EQ(RedKeys(), std::vector<std::string>{});
+  EXPECT_EQ(test::ListTree(savePath), (std::vector<std::string>{"d/img/a.gif", "d/index.html", "e/index.html"}));
+  EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
+}
+
 // What the user and the server see of one crawl.
 struct SeenCrawl {
   std::string finalLog;

@@ -23,32 +23,25 @@ class RemoteSizeTest : public test::CurlCrawlTest {
   }
 };
 
-TEST_F(RemoteSizeTest, ReadsTheContentLengthOrZero) {
-  EXPECT_EQ(GetRemoteSize(t->Ctx, server.BaseUrl() + "/f1024.zip"), 1024);
-  EXPECT_EQ(t->State.ContentLength, "1024");
-  EXPECT_EQ(GetRemoteSize(t->Ctx, server.BaseUrl() + "/f1025.zip"), 1025);
-  EXPECT_EQ(t->State.ContentLength, "1025");
-  EXPECT_EQ(GetRemoteSize(t->Ctx, server.BaseUrl() + "/unknown.zip"), 0);
-  EXPECT_EQ(GetRemoteSize(t->Ctx, server.BaseUrl() + "/missing.zip"), 0);
-  EXPECT_EQ(GetRemoteSize(t->Ctx, "http://127.0.0.1:1/x.zip"), 0);
-  // Only headers were asked for.
-  for (const auto& request : server.Requests()) EXPECT_EQ(request.Method, "HEAD");
-}
-
+// Files up to the limit are kept; one whose size is unknown (no length, or
+// an error) only with "Get files of unknown size".
 TEST_F(RemoteSizeTest, LinkExtractionKeepsFilesUpToTheLimit) {
-  t->State.SiteRoot = server.BaseUrl() + "/";
-  t->State.PageFolder = server.BaseUrl() + "/";
-  t->State.FileLinks = {server.BaseUrl() + "/index.html"};
-  t->State.FileCount = 1;
-  std::string page =
-      "<a href=\"f1024.zip\"><a href=\"f1025.zip\"><a href=\"unknown.zip\"><a href=\"p.html\">";
-  ExtractLinks(t->Ctx, page, 0, 0, 1, 1024, 1, 0);
-  const std::vector<std::string> expected = {server.BaseUrl() + "/index.html",
-                                             server.BaseUrl() + "/f1024.zip",
-                                             server.BaseUrl() + "/unknown.zip",
-                                             server.BaseUrl() + "/p.html"};
-  EXPECT_EQ(t->State.FileLinks, expected);
+  const std::string u = server.BaseUrl() + "/";
+  t->State.SiteRoot = t->State.PageFolder = u;
+  for (const int downloadUnknown : {0, 1}) {
+    t->State.FileLinks = {u + "index.html"};
+    t->State.FileCount = 1;
+    std::string page = "<a href=\"f1024.zip\"><a href=\"f1025.zip\"><a href=\"unknown.zip\">"
+                       "<a href=\"p.html\"><a href=\"missing.zip\">";
+    ExtractLinks(t->Ctx, page, 0, 0, 1, 1024, 1, 0, downloadUnknown);
+    using Links = std::vector<std::string>;
+    EXPECT_EQ(t->State.FileLinks,
+              (downloadUnknown ? Links{u + "index.html", u + "f1024.zip", u + "unknown.zip", u + "p.html",
+                                       u + "missing.zip"}
+                               : Links{u + "index.html", u + "f1024.zip", u + "p.html"}));
+  }
   EXPECT_EQ(server.RequestCount("/p.html"), 0);  // pages are never measured
+  for (const auto& request : server.Requests()) EXPECT_EQ(request.Method, "HEAD");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include "platform/working_folder_lock.h"
 #include "tests/ui/ui_test_support.h"
 
 namespace kestrelin {
@@ -118,16 +119,23 @@ TEST_F(FrmMainTest, AddressAndSizeChecksMarkTheFieldsAndDecideDownload) {
   }
 }
 
-TEST_F(FrmMainTest, DownloadRefusesASizeThatIsNoNumber) {
+// Download refuses to start, with a message, while the size is no number
+// and while another crawl (a window, the tool) holds the working folder.
+TEST_F(FrmMainTest, DownloadRefusesASizeThatIsNoNumberAndABusyWorkingFolder) {
   OpenWindow();
   Find<QLineEdit>("txtURL")->setText("http://127.0.0.1:1/");
   Find<QCheckBox>("chkLimitSize")->click();
   Find<QLineEdit>("txtSize")->setText("ab");
   window_->cmdDownload_Click();
-  ASSERT_EQ(dialogs.Messages.size(), 1u);
+  Find<QLineEdit>("txtSize")->setText("1");
+  const auto otherCrawl = WorkingFolderLock::TryTake(ProgramFolder());
+  ASSERT_NE(otherCrawl, nullptr);
+  window_->cmdDownload_Click();
+  ASSERT_EQ(dialogs.Messages.size(), 2u);
   EXPECT_NE(dialogs.Messages[0].Text.find("not a number"), std::string::npos);
+  EXPECT_EQ(dialogs.Messages[1].Title, "Kestrelin");
+  EXPECT_NE(dialogs.Messages[1].Text.find("Another crawl is using the working folder"), std::string::npos);
   EXPECT_EQ(window_->LineCount(), 0);  // no crawl ran
-  EXPECT_TRUE(Find<QPushButton>("cmdDownload")->isVisible());
 }
 
 TEST_F(FrmMainTest, OptionsAreReadFromTheirBoxes) {
@@ -137,9 +145,7 @@ TEST_F(FrmMainTest, OptionsAreReadFromTheirBoxes) {
   const CrawlOptions o = window_->ReadOptions();
   EXPECT_EQ(o.RipPageOnly, 0);
   EXPECT_EQ(o.HideDLing, 1);
-  EXPECT_EQ(o.NoGoUp, 1);
-  EXPECT_EQ(o.TxtOutput, 1);
-  EXPECT_EQ(o.LimitSize, 0);
+  EXPECT_EQ(o.DownloadUnknown, 1);
   EXPECT_EQ(window_->ReadSizeLimit(), 0);
   Find<QCheckBox>("chkLimitSize")->setChecked(true);
   Find<QLineEdit>("txtSize")->setText("1.5");

@@ -89,11 +89,6 @@ TEST(PopupTargets, FileBeforeTheBlankAndPageInsideTheParentheses) {
   }
 }
 
-TEST(VersionCaption, JoinsMinorAndRevisionWithoutSeparator) {
-  EXPECT_EQ(VersionCaption(1, 2, 6), "Kestrelin v1.26");
-  EXPECT_EQ(VersionCaption(1, 0, 0), "Kestrelin v1.00");
-}
-
 TEST(TrayTip, IsCutTo63CharactersWithoutSplittingOne) {
   auto times = [](int n, const std::string& text) {
     std::string joined;
