@@ -1,6 +1,7 @@
 #include "engine/rebuild_file_structure.h"
 
 #include "engine/folder_walk.h"
+#include "engine/name_clashes.h"
 #include "engine/paths.h"
 #include "engine/split_plan.h"
 #include "engine/text_lines.h"
@@ -93,6 +94,7 @@ void MoveIntoSavePath(CrawlContext& ctx, const std::string& SavePath) {
 void RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int HideDLing,
                           int DecodeName) {
   CrawlHost& host = ctx.Host;
+  ResolveNameClashes(ctx, DecodeName);
   host.AddLine("Rebuilding file structure...");
   host.MakeLineVisible(host.LineCount());
   if (HideDLing == 1) host.TraySetTip("Rebuilding file structure...", 3);

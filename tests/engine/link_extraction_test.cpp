@@ -110,8 +110,15 @@ TEST_F(LinkExtractionTest, EachPageYieldsItsAbsoluteLinks) {
       {R"(src="http://example.com/x.gif")", {}, {.NoGoUp = 1}},
       {R"(src="http://example.com/d/x.gif")", {"d/x.gif"}, {.NoGoUp = 1}},
       {R"(src="/x.gif")", {}, {.NoGoUp = 1}},
-      // HTTP: is not taken for absolute and lands below the page folder.
-      {R"(src="HTTP://example.org/a.gif")", {"d/HTTP://example.org/a.gif"}},
+      // http and https in any case begin an absolute link, "//" one on the
+      // page's scheme; a name that merely begins with "http" is relative;
+      // every other scheme names nothing to fetch.
+      {R"(src="HTTP://example.com/x.gif" src="//example.com/y.gif")", {"x.gif", "y.gif"}},
+      {R"(src="//example.com/y.gif")", {"y.gif"}, {}, "https://example.com/d/"},
+      {R"(src="http2.html" src="httpd.gif")", {"d/http2.html", "d/httpd.gif"}},
+      {R"(href="file:///u/a.html" src="ftp://h/b.gif" src="data:x,y" href="tel:1" src="C:\w")", {}},
+      // Tabs and line breaks are dropped; decoding gives none back.
+      {"src=\"a\tb\n.gif\" src=\"l%0Af/x.gif\"", {"d/ab.gif", "d/l%0Af/x.gif"}},
       // https links gain their slash like http links.
       {R"(href="https://example.com")", {""}, {}, kHttps},
       {R"(src="a.gif")", {"d/a.gif"}, {}, kHttps},

@@ -91,6 +91,9 @@ TEST_F(RobotsRulesTest, NothingFoundKeepsRobotsOffAndEarlierRules) {
   EXPECT_FALSE(IsRefusedByRobots(t->State, "http://e.com/tmp/a.html"));
   EXPECT_EQ(server.RequestCount("/d/robots.txt"), 1);
   EXPECT_EQ(server.RequestCount("/robots.txt"), 1);
+  folder = root;  // a start page in the top folder: its root is asked once
+  Load();
+  EXPECT_EQ(server.RequestCount("/robots.txt"), 2);
   t->State.RobotsFound = kTrue;
   EXPECT_TRUE(IsRefusedByRobots(t->State, "http://e.com/tmp/a.html"));
   EXPECT_FALSE(IsRefusedByRobots(t->State, "http://e.com/TMP/a.html"));

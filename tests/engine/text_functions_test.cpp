@@ -181,16 +181,16 @@ TEST(Names, FlattenedNamesFollowTheLinksPathBelowItsSiteRoot) {
       // The site root itself, with and without its final "/".
       {"http://example.com/", "http://example.com/", "index.html", "index.html"},
       {"http://example.com", "http://example.com", "index.html", "index.html"},
-      // A folder link keeps the marker at its end.
-      {"http://example.com/docs/", "http://example.com/", "docs/", "docs%x%"},
-      {"http://example.com/a/b/", "http://example.com/", "a/b/", "a%x%b%x%"},
+      // A folder address names the folder's index.html.
+      {"http://example.com/a/b/", "http://example.com/", "a/b/index.html", "a%x%b%x%index.html"},
       {"http://example.com/a\\b.gif", "http://example.com/", "a\\b.gif", "a%x%b.gif"},
       // Off the start site: "external/" + the last segment, so two such
       // links with the same last segment share the name.
       {"http://other.org/x/y/logo.gif", "http://example.com/", "external/logo.gif",
        "external%x%logo.gif"},
       {"http://b.org/2/logo.gif", "http://example.com/", "external/logo.gif", "external%x%logo.gif"},
-      {"http://other.org/x/", "http://example.com/", "external/", "external%x%"},
+      {"http://other.org/x/", "http://example.com/", "external/index.html",
+       "external%x%index.html"},
       // Comparison with the site root is case-sensitive.
       {"http://EXAMPLE.com/a.gif", "http://example.com/", "external/a.gif", "external%x%a.gif"},
   };
@@ -215,6 +215,8 @@ TEST(Names, SafeAndWorkingNamesNeverLeaveTheFolder) {
               {"../", "%2e%2e%x%"},
               {"a//b", "a%x%b"},  // empty segments vanish
               {"/x", "x"}, {"/", "%x%"},
+              // A "%x" from a URL never reads as, or makes, a folder marker.
+              {"i%x%a.gif", "i%25x%a.gif"}, {"a%x/b%", "a%25x%x%b%"},
               {"//", "%x%"},
               {Nul("a\0/b", 4), "a%00%x%b"}},
              [](const std::string& s) { return WorkingFileName(s); });
