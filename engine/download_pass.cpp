@@ -85,7 +85,8 @@ void DownloadOne(CrawlContext& ctx, long i, long pageIndex, const std::string& p
     MarkDownloadFailure(ctx, fileLine, link, pageUrl);
     return;
   }
-  const std::string workingPath = JoinPath(st.CachePath, FlattenedName(link, st.SiteRoot));
+  const std::string named = NamedAddress(link, ctx.Cache.FactsOf(link).FinalUrl);
+  const std::string workingPath = JoinPath(st.CachePath, FlattenedName(named, st.SiteRoot));
   if (!CopyDownloadedFile(ctx, cachedFile, workingPath, options.NoValidate, link)) {
     DiscardWorkingCopy(ctx, workingPath);
     return;

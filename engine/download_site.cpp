@@ -10,6 +10,7 @@
 #include "engine/link_extraction.h"
 #include "engine/page_text.h"
 #include "engine/paths.h"
+#include "engine/request_encoding_cache.h"
 #include "engine/robots_rules.h"
 #include "engine/url_helpers.h"
 #include "engine/web_domain.h"
@@ -171,8 +172,12 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
 
 }  // namespace
 
-void DownloadSite(CrawlContext& ctx, std::string& SavePath, std::string& URL,
+void DownloadSite(CrawlContext& caller, std::string& SavePath, std::string& URL,
                   const CrawlOptions& options) {
+  // Every fetch of the crawl asks for the link's request target.
+  RequestEncodingCache cache(caller.Cache, NormalizeStartUrl(URL));
+  CrawlContext ctx{caller.State, caller.Host,  cache,
+                   caller.FSO,   caller.Time,  caller.Types, caller.ProgramFolder};
   if (!StartCrawl(ctx, SavePath, URL, options)) {
     CompleteCrawl(ctx, SavePath, false, options, false);
     return;

@@ -14,8 +14,14 @@ std::string RelativeName(std::string_view link, std::string_view SiteRoot) {
                                                          ? 0
                                                          : lastSlash + 1));
   }
-  if (relative.empty()) relative = "index.html";
+  if (relative.empty() || relative.back() == '/') relative += "index.html";
   return relative;
+}
+
+std::string NamedAddress(const std::string& link, const std::string& finalUrl) {
+  const bool toFolder = finalUrl.size() == link.size() + 1 && finalUrl.back() == '/' &&
+                        finalUrl.starts_with(link);
+  return toFolder ? finalUrl : link;
 }
 
 std::string FlattenedName(std::string_view link, std::string_view SiteRoot) {

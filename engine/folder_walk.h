@@ -14,8 +14,9 @@ namespace kestrelin {
 // What one level of the split does with a file named `name` in `folder`:
 // a name without the folder marker stays, one ending with it is deleted,
 // any other moves into the folder named by the text before its first
-// marker, under the rest (URL-decoded when `decode`). Both names go
-// through SafeName.
+// marker, under the rest (URL-decoded when `decode`, each part between
+// markers on its own, a "%x" it gives back written "%25x", so decoding never
+// makes a folder level). Both names go through SafeName.
 struct LevelStep {
   enum class Kind { Stay, Delete, Move } What = Kind::Stay;
   std::string Folder;  // for Move

@@ -8,6 +8,7 @@
 #include "engine/remote_size.h"
 #include "engine/robots_rules.h"
 #include "engine/url_decoding.h"
+#include "engine/url_scheme.h"
 
 namespace kestrelin {
 namespace {
@@ -35,14 +36,6 @@ std::size_t FindIgnoringCase(std::string_view text, std::string_view token, std:
     if (matched == token.size()) return at;
   }
   return npos;
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view lowerPrefix) {
-  if (text.size() < lowerPrefix.size()) return false;
-  for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
-    if (LowerByte(text[i]) != lowerPrefix[i]) return false;
-  }
-  return true;
 }
 
 bool EndsWithAny(std::string_view text, const std::vector<std::string>& types) {
@@ -132,8 +125,10 @@ bool PassesValueTests(const FileTypeLists& types, std::string_view value, int No
   if (OnlyDownload == 1) accept = EndsWithAny(value, types.ExclusiveTypes());
   if (!value.empty() && value.back() == '/') accept = false;
   if (value.empty()) accept = false;
-  if (StartsWithIgnoringCase(value, "mailto:")) accept = false;
-  if (StartsWithIgnoringCase(value, "javascript:")) accept = false;
+  // "mailto:", "javascript:", "file:" and every other scheme but the web's
+  // name nothing to fetch.
+  const std::string_view scheme = LeadingScheme(value);
+  if (!scheme.empty() && !IsWebScheme(scheme)) accept = false;
   return accept;
 }
 
@@ -158,9 +153,15 @@ bool LacksPathSlash(std::string_view url) {
 }
 
 std::string MakeAbsolute(std::string_view value, const CrawlState& state) {
-  std::string link(value);
-  // Only the first four characters, case-sensitive, mark an absolute link.
-  if (!link.starts_with("http")) {
+  std::string link;
+  if (IsWebScheme(LeadingScheme(value))) {
+    link = WithLowerCaseScheme(value);
+  } else if (value.starts_with("//")) {
+    // Protocol-relative: the page's own scheme.
+    const std::string_view pageScheme = LeadingScheme(state.PageFolder);
+    link = std::string(pageScheme.empty() ? "http" : pageScheme) + ":" + std::string(value);
+  } else {
+    link = value;
     bool joined = false;
     if (link.starts_with("/")) {
       link = state.SiteRoot + link.substr(1);
@@ -201,13 +202,37 @@ bool PassesLinkTests(CrawlContext& ctx, const std::string& link, bool accept, in
 }
 
 // The folder part (up to and including the last "/") decoded, the file
-// name kept as it is.
+// name kept as it is. Control bytes that decoding gives back stay escaped:
+// a raw line break in a link would end a line of the log or of fail.txt.
 std::string DecodeFolderPart(const std::string& link) {
   const std::size_t lastSlash = link.rfind('/');
   if (lastSlash == std::string::npos) return link;
-  std::string decoded = DecodeUrlText(std::string_view(link).substr(0, lastSlash + 1));
+  std::string decoded;
+  decoded.reserve(link.size());
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (const char c : DecodeUrlText(std::string_view(link).substr(0, lastSlash + 1))) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      decoded += '%';
+      decoded += kHex[byte >> 4];
+      decoded += kHex[byte & 0x0f];
+    } else {
+      decoded += c;
+    }
+  }
   decoded.append(link, lastSlash + 1, std::string::npos);
   return decoded;
+}
+
+// The value without tab, line feed and carriage return, which browsers
+// drop from a link before reading it.
+std::string_view WithoutTabsAndLineBreaks(std::string_view value, std::string& buffer) {
+  if (value.find_first_of("\t\n\r") == npos) return value;
+  buffer.clear();
+  for (const char c : value) {
+    if (c != '\t' && c != '\n' && c != '\r') buffer += c;
+  }
+  return buffer;
 }
 
 void AppendFileLink(CrawlContext& ctx, std::string link) {
@@ -228,8 +253,9 @@ std::size_t ForEachAcceptedLink(CrawlContext& ctx, std::string_view text, int No
                                 OnLink&& onLink) {
   ValueScanner scanner(text);
   std::string_view rawValue;
+  std::string cleaned;
   while (scanner.Next(rawValue)) {
-    const std::string_view value = TrimValue(rawValue);
+    const std::string_view value = TrimValue(WithoutTabsAndLineBreaks(rawValue, cleaned));
     const bool valueAccepted = PassesValueTests(ctx.Types, value, NoDownload, OnlyDownload);
     const std::string link = MakeAbsolute(value, ctx.State);
     if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal,

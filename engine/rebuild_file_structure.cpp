@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/folder_walk.h"
+#include "engine/name_clashes.h"
 #include "engine/paths.h"
 #include "engine/split_plan.h"
 #include "engine/text_lines.h"
@@ -137,6 +138,7 @@ long SplitAndMoveWorkingFolder(CrawlContext& ctx, const std::string& SavePath, i
 long RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int HideDLing,
                           int DecodeName) {
   CrawlHost& host = ctx.Host;
+  ResolveNameClashes(ctx, DecodeName);
   host.AddLine("Rebuilding file structure...");
   const long line = host.LineCount();
   host.MakeLineVisible(line);

@@ -54,7 +54,13 @@ void LoadRobotsRules(CrawlContext& ctx, const std::string& WebDomain, const std:
   CrawlHost& host = ctx.Host;
   std::string root;
   std::string cachedFile;
+  std::vector<const std::string*> tried;
   for (const std::string* candidate : {&PageFolder, &SiteRoot, &WebDomain}) {
+    // A root asked for once (the start page in the site's top folder has
+    // the same folder and root) is not asked again.
+    const auto same = [&](const std::string* earlier) { return *earlier == *candidate; };
+    if (std::any_of(tried.begin(), tried.end(), same)) continue;
+    tried.push_back(candidate);
     cachedFile = DownloadToCache(ctx, *candidate + "robots.txt");
     if (!cachedFile.empty()) {
       root = *candidate;

@@ -81,12 +81,23 @@ std::string SafeName(std::string_view name) {
   return ShortenName(escaped, kMaxNameBytes, escaped);
 }
 
+std::string EscapeMarkerLookalikes(std::string_view segment) {
+  if (segment.find("%x") == std::string_view::npos) return std::string(segment);
+  std::string out;
+  out.reserve(segment.size() + 8);
+  for (std::size_t i = 0; i < segment.size(); ++i) {
+    const bool lookalike = segment[i] == '%' && i + 1 < segment.size() && segment[i + 1] == 'x';
+    out += lookalike ? "%25" : std::string_view(&segment[i], 1);
+  }
+  return out;
+}
+
 std::string WorkingFileName(std::string_view relativeName) {
   const bool folderLink =
       !relativeName.empty() && (relativeName.back() == '/' || relativeName.back() == '\\');
   std::vector<std::string> parts;
   for (const auto segment : SplitSegments(relativeName)) {
-    if (!segment.empty()) parts.push_back(EscapeUnsafeBytes(segment));
+    if (!segment.empty()) parts.push_back(EscapeMarkerLookalikes(EscapeUnsafeBytes(segment)));
   }
 
   std::string name;

@@ -33,9 +33,15 @@ std::string SafeName(std::string_view name);
 // bytes in all. `limit` must leave room for the suffix (at least 40).
 std::string ShortenName(std::string_view name, std::size_t limit, std::string_view hashSource);
 
+// `segment` with every "%" that is followed by "x" written "%25": a text
+// from a URL then neither holds the folder marker "%x%" nor, ending with
+// "%x", makes one with the marker after it.
+std::string EscapeMarkerLookalikes(std::string_view segment);
+
 // The name a download gets in the working folder for the path `relativeName`
 // (below its site root, or "external/" + last segment): its segments mapped
-// with SafeName and joined by the folder marker "%x%". Empty segments are
+// with SafeName and EscapeMarkerLookalikes and joined by the folder marker
+// "%x%". Empty segments are
 // dropped except a final one, so a folder link still ends with the marker.
 // A name that would exceed kMaxNameBytes keeps as many leading folders as fit
 // and a shortened, hash-marked file name, so the file is never lost.

@@ -69,18 +69,14 @@ TEST_F(LinkExtractionTest, EachPageYieldsItsAbsoluteLinks) {
   const char* const kIntranet = "http://intranet/";
   const char* const kD = "http://example.com/d/";
   const PageCase cases[] = {
-      {R"(<a href="page2.html#top">)", {"d/page2.html"}},
+      {R"(<a href="page2.html#top"><img src="/img/a.gif"><img src="./a.gif">)",
+       {"d/page2.html", "img/a.gif", "d/a.gif"}},
       {"<img src=pic.gif alt=x>", {"d/pic.gif"}},
       {"<a href=x.html>", {"d/x.html"}},
-      {R"(<img src="/img/a.gif">)", {"img/a.gif"}},
-      {R"(<img src="./a.gif">)", {"d/a.gif"}},
-      {R"(<a href="page.php?id=3">)", {"d/page.php"}},
-      {R"(<a href="page.php">)", {"d/page.php"}},
-      {R"(<a href="a.b=c">)", {"d/a.b"}},
-      {R"(<a href="http://example.com">)", {""}},
-      {R"(<a href="http://example.com/d/z.gif">)", {"d/z.gif"}},
-      {R"(<input value="Submit">)", {"d/Submit"}},
-      {R"(<img lowsrc="x.gif">)", {"d/x.gif"}},
+      {R"(<a href="page.php?id=3"><a href="page.php"><a href="a.b=c">)",
+       {"d/page.php", "d/page.php", "d/a.b"}},
+      {R"(<a href="http://example.com"><a href="http://example.com/d/z.gif">)", {"", "d/z.gif"}},
+      {R"(<input value="Submit"><img lowsrc="x.gif">)", {"d/Submit", "d/x.gif"}},
       {R"(<A HREF="u.gif"><IMG Src="v.gif">)", {"d/u.gif", "d/v.gif"}},
       // The character after an unquoted terminator is skipped.
       {"<img src=a.gif href=b.html>", {"d/a.gif"}},
@@ -90,36 +86,33 @@ TEST_F(LinkExtractionTest, EachPageYieldsItsAbsoluteLinks) {
       // Repeats are kept; removing them is the driver's work.
       {R"(src="a.gif"src="a.gif")", {"d/a.gif", "d/a.gif"}},
       {"no links here", {}},
-      {R"(<img src="../a.gif">)", {"d/a.gif"}, {}, kE},
-      {R"(<img src="../../a.gif">)", {"a.gif"}, {}, kE},
+      {R"(<img src="../a.gif"><img src="../../a.gif">)", {"d/a.gif", "a.gif"}, {}, kE},
       // Values that are not files.
-      {R"(<a href="mailto:x@example.com">)", {}},
-      {R"(<a href="MailTo:x">)", {}},
-      {"<a href=\"JavaScript:go()\">", {}},
-      {R"(<a href="sub/">)", {}},
-      {R"(<a href="">)", {}},
-      {R"(<a href="#top">)", {}},
-      {R"(<a href="run.asp">)", {}},
-      {R"(<a href="cgi-bin/x.cgi">)", {}},
+      {R"x(<a href="mailto:x@example.com"><a href="MailTo:x"><a href="JavaScript:go()">)x", {}},
+      {R"(<a href="sub/"><a href=""><a href="#top"><a href="run.asp"><a href="cgi-bin/x.cgi">)",
+       {}},
       {R"(<a href="RUN.ASP">)", {"d/RUN.ASP"}},
       {"<a href= >", {}},  // the blank or ">" after the token gives an empty value
       // The site, the page folder or, when followed, other sites.
       {R"(src="http://example.org/a.gif")", {}},
       {R"(src="http://example.org/a.gif")", {"http://example.org/a.gif"}, {.FollowExternal = 1}},
       {R"(src="http://example.com/x.gif")", {"x.gif"}},
-      {R"(src="http://example.com/x.gif")", {}, {.NoGoUp = 1}},
-      {R"(src="http://example.com/d/x.gif")", {"d/x.gif"}, {.NoGoUp = 1}},
-      {R"(src="/x.gif")", {}, {.NoGoUp = 1}},
-      // HTTP: is not taken for absolute and lands below the page folder.
-      {R"(src="HTTP://example.org/a.gif")", {"d/HTTP://example.org/a.gif"}},
+      {R"(src="http://example.com/x.gif" src="http://example.com/d/x.gif" src="/x.gif")",
+       {"d/x.gif"}, {.NoGoUp = 1}},
+      // http and https in any case begin an absolute link, "//" one on the
+      // page's scheme; a name that merely begins with "http" is relative;
+      // every other scheme names nothing to fetch.
+      {R"(src="HTTP://example.com/x.gif" src="//example.com/y.gif")", {"x.gif", "y.gif"}},
+      {R"(src="http2.html" src="httpd.gif")", {"d/http2.html", "d/httpd.gif"}},
+      {R"(href="file:///u/a.html" src="ftp://h/b.gif" src="data:x,y" href="tel:1" src="C:\w")", {}},
+      // Tabs and line breaks are dropped; decoding gives none back.
+      {"src=\"a\tb\n.gif\" src=\"l%0Af/x.gif\"", {"d/ab.gif", "d/l%0Af/x.gif"}},
       // https links gain their slash like http links.
-      {R"(href="https://example.com")", {""}, {}, kHttps},
-      {R"(src="a.gif")", {"d/a.gif"}, {}, kHttps},
-      {R"(src="https://example.com/b.gif")", {"b.gif"}, {}, kHttps},
+      {R"(href="https://example.com" src="a.gif" src="https://example.com/b.gif" )"
+       R"(src="//example.com/y.gif")", {"", "d/a.gif", "b.gif", "y.gif"}, {}, kHttps},
       // A URL without any dot is dropped.
-      {R"(href="http://intranet/about")", {}, {}, kIntranet},
-      {R"(href="about")", {}, {}, kIntranet},
-      {R"(src="http://intranet/a.gif")", {"a.gif"}, {}, kIntranet},
+      {R"(href="http://intranet/about" href="about" src="http://intranet/a.gif")", {"a.gif"}, {},
+       kIntranet},
       // Only the folder part is decoded.
       {R"(src="my%20dir/my%20file.gif")", {"my dir/my%20file.gif"}, {}, "http://example.com/"},
       // What follows the last value stays in the page text; an unterminated
@@ -177,20 +170,17 @@ TEST_F(LinkExtractionTest, FiltersByTheTypeLists) {
   EXPECT_EQ(Extract(R"(href="run.asp")", {.OnlyDownload = 1}), Links{"http://example.com/d/run.asp"});
 }
 
+// The host hears of every appended link, and only of those.
 TEST_F(LinkExtractionTest, RefusesLinksTheRobotsRulesForbid) {
   CrawlState& state = crawl_->State;
   state.RobotRules = {"http://example.com/d/private/"};
   state.RobotCount = 1;
   state.RobotsFound = kTrue;
-  const char* page = R"(src="private/a.gif" src="public/b.gif")";
+  const char* page = R"(src="private/a.gif" href="mailto:x" src="public/b.gif")";
   EXPECT_EQ(Extract(page), Links{"http://example.com/d/public/b.gif"});
+  EXPECT_EQ(crawl_->Host.Trace(), Links{"LINK\thttp://example.com/d/public/b.gif"});
   state.RobotsFound = kFalse;
   EXPECT_EQ(Extract(page).size(), 2u);
-}
-
-TEST_F(LinkExtractionTest, TellsTheHostOfEveryAppendedLink) {
-  Extract(R"(src="a.gif" href="mailto:x" src="b.gif")");
-  EXPECT_EQ(crawl_->Host.Trace(), (Links{"LINK\thttp://example.com/d/a.gif", "LINK\thttp://example.com/d/b.gif"}));
 }
 
 TEST_F(LinkExtractionTest, EveryTruncationOfAPageReturnsNormally) {

@@ -73,16 +73,9 @@ TEST_F(RobotsRulesTest, FirstSectionForAllRobotsGivesAbsolutePrefixes) {
   }
 }
 
-TEST_F(RobotsRulesTest, CandidatesAreTriedFolderRootDomainInOrder) {
-  server.Declare("/d/robots.txt", "User-agent: *\r\nDisallow: /x\r\n", "text/plain");
-  server.Declare("/robots.txt", "User-agent: *\r\nDisallow: /y\r\n", "text/plain");
-  EXPECT_EQ(Load(), folder + kFound);
-  EXPECT_EQ(Taken(), Rules{folder + "x"});
-  EXPECT_EQ(server.RequestCount("/robots.txt"), 0);
-}
-
-// The rules held refuse by exact prefix, and only while robots.txt was found.
-TEST_F(RobotsRulesTest, NothingFoundKeepsRobotsOffAndEarlierRules) {
+// The rules held refuse by exact prefix, and only while robots.txt was
+// found. The folder's robots.txt comes first, then the root's.
+TEST_F(RobotsRulesTest, CandidatesInOrderAndNothingFoundKeepsRobotsOffAndEarlierRules) {
   t->State.RobotRules = {"http://e.com/tmp/"};
   t->State.RobotCount = 1;
   EXPECT_EQ(Load(), kNotFound);
@@ -91,10 +84,21 @@ TEST_F(RobotsRulesTest, NothingFoundKeepsRobotsOffAndEarlierRules) {
   EXPECT_FALSE(IsRefusedByRobots(t->State, "http://e.com/tmp/a.html"));
   EXPECT_EQ(server.RequestCount("/d/robots.txt"), 1);
   EXPECT_EQ(server.RequestCount("/robots.txt"), 1);
+  folder = root;  // a start page in the top folder: its root is asked once
+  Load();
+  EXPECT_EQ(server.RequestCount("/robots.txt"), 2);
   t->State.RobotsFound = kTrue;
   EXPECT_TRUE(IsRefusedByRobots(t->State, "http://e.com/tmp/a.html"));
   EXPECT_FALSE(IsRefusedByRobots(t->State, "http://e.com/TMP/a.html"));
   EXPECT_FALSE(IsRefusedByRobots(t->State, "http://e.com/tmp"));
+  folder = root + "d/";
+  server.Declare("/d/robots.txt", "User-agent: *\r\nDisallow: /x\r\n", "text/plain");
+  server.Declare("/robots.txt", "User-agent: *\r\nDisallow: /y\r\n", "text/plain");
+  t->State.RobotRules.clear();
+  t->State.RobotCount = 0;
+  EXPECT_EQ(Load(), folder + kFound);
+  EXPECT_EQ(Taken(), Rules{folder + "x"});
+  EXPECT_EQ(server.RequestCount("/robots.txt"), 2);
 }
 
 }  // namespace

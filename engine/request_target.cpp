@@ -1,0 +1,48 @@
+#include "engine/request_target.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace kestrelin {
+namespace {
+
+constexpr std::string_view kNotInUrl = "\"<>\\^`{|}";
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool MustEncode(std::string_view url, std::size_t at, std::size_t lastSlash, bool keepMarks) {
+  const char c = url[at];
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte <= 0x20 || byte >= 0x7f || kNotInUrl.find(c) != std::string_view::npos) return true;
+  if (c == '%') {
+    return at + 2 >= url.size() || !IsHexDigit(url[at + 1]) || !IsHexDigit(url[at + 2]);
+  }
+  return !keepMarks && (c == '#' || c == '?') && at < lastSlash;
+}
+
+}  // namespace
+
+std::string RequestTarget(std::string_view url, bool keepMarks) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const std::size_t separator = url.find("://");
+  const std::size_t hostStart = separator == std::string_view::npos ? 0 : separator + 3;
+  const std::size_t pathStart = std::min(url.find('/', hostStart), url.size());
+  const std::size_t lastSlash = url.rfind('/');
+  std::string out(url.substr(0, pathStart));
+  out.reserve(url.size() + 16);
+  for (std::size_t at = pathStart; at < url.size(); ++at) {
+    if (MustEncode(url, at, lastSlash, keepMarks)) {
+      const auto byte = static_cast<unsigned char>(url[at]);
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0f];
+    } else {
+      out += url[at];
+    }
+  }
+  return out;
+}
+
+}  // namespace kestrelin
