@@ -142,6 +142,7 @@ TEST_F(FrmMainTest, OptionsAreReadFromTheirBoxes) {
   OpenWindow();
   Find<QCheckBox>("chkHideDLing")->setChecked(true);
   Find<QCheckBox>("chkRipPageOnly")->setChecked(false);
+  Find<QCheckBox>("chkDownloadUnknown")->setChecked(true);
   const CrawlOptions o = window_->ReadOptions();
   EXPECT_EQ(o.RipPageOnly, 0);
   EXPECT_EQ(o.HideDLing, 1);
