@@ -248,6 +248,9 @@ struct CurlInternetCache::Impl {
   std::atomic<bool> polling{false};  // the worker is in, or about to enter, curl_multi_poll
   // URLs fetched successfully in this crawl, with their local copies.
   std::unordered_map<std::string, std::string> fetched;
+  // What the server said of each URL fetched in this crawl (final address,
+  // content type), kept for FactsOf.
+  std::unordered_map<std::string, CopyFacts> facts;
   // Outcomes of hinted fetches that ended before they were asked for, and
   // URLs asked for since the last cancel (a hint never fetches them again).
   std::unordered_map<std::string, FinishedFetch> finishedAhead;
@@ -496,6 +499,29 @@ struct CurlInternetCache::Impl {
     Cancel();
     std::lock_guard guard(lock);
     fetched.clear();
+    facts.clear();
+  }
+
+  CopyFacts FactsOf(const std::string& url) {
+    std::lock_guard guard(lock);
+    const auto found = facts.find(url);
+    return found == facts.end() ? CopyFacts{} : found->second;
+  }
+
+  // Keeps the final address and the content type of an ended fetch.
+  void KeepFacts(const Transfer& transfer) {
+    if (transfer.What != Kind::Fetch) return;
+    CopyFacts kept;
+    const char* text = nullptr;
+    if (curl_easy_getinfo(transfer.Easy, CURLINFO_EFFECTIVE_URL, &text) == CURLE_OK && text) {
+      kept.FinalUrl = text;
+    }
+    text = nullptr;
+    if (curl_easy_getinfo(transfer.Easy, CURLINFO_CONTENT_TYPE, &text) == CURLE_OK && text) {
+      kept.ContentType = text;
+    }
+    std::lock_guard guard(lock);
+    facts[transfer.Url] = std::move(kept);
   }
 
   // === the worker ===========================================================
@@ -1087,6 +1113,7 @@ struct CurlInternetCache::Impl {
       transfer->Result = message->data.result;
       curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &transfer->Status);
       transfer->Done = true;
+      KeepFacts(*transfer);
       if (transfer->Ahead) ConcludeAhead(*transfer);
       else ConcludeAsked(transfer);
       StartUpcoming();
@@ -1167,6 +1194,8 @@ void CurlInternetCache::BeginCrawl() { impl_->Begin(); }
 std::string CurlInternetCache::DownloadToCacheFile(const std::string& url) {
   return impl_->Fetch(url);
 }
+
+CopyFacts CurlInternetCache::FactsOf(const std::string& url) { return impl_->FactsOf(url); }
 
 std::string CurlInternetCache::ContentLengthHeader(const std::string& url) {
   return impl_->LengthHeader(url);

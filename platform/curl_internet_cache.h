@@ -44,6 +44,9 @@ class CurlInternetCache : public InternetCache {
   // A URL already fetched in this crawl answers with its copy's size and
   // costs no request.
   std::string ContentLengthHeader(const std::string& url) override;
+  // The final address and content type of the last fetch of `url` in this
+  // crawl.
+  CopyFacts FactsOf(const std::string& url) override;
   void HintUpcoming(const std::vector<std::string>& urls) override;
   void HintSizeQueries(const std::vector<std::string>& urls) override;
   // Aborts the hinted transfers still running and removes their temporary
