@@ -1,6 +1,7 @@
 #include "engine/crawl_completion.h"
 
 #include "engine/duration_text.h"
+#include "engine/offline_copy.h"
 #include "engine/paths.h"
 #include "engine/rebuild_file_structure.h"
 
@@ -63,7 +64,9 @@ void CompleteCrawl(CrawlContext& ctx, const std::string& SavePath, bool stopped,
   CrawlHost& host = ctx.Host;
   if (!stopped) ReportFailures(ctx, options);
 
-  RebuildFileStructure(ctx, SavePath, options.HideDLing, options.DecodeName);
+  std::function<void()> rewrite;
+  if (options.OfflineLinks == 1) rewrite = [&] { RewriteCopyForOffline(ctx, options.DecodeName); };
+  RebuildFileStructure(ctx, SavePath, options.HideDLing, options.DecodeName, rewrite);
   st.EndTime = ctx.Time.SecondsOfDay();
   host.RestoreIdleControls();
   st.StopDownload = kFalse;

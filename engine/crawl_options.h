@@ -19,6 +19,9 @@ struct CrawlOptions {
   int NoGoUp = 1;
   int DecodeName = 0;
   int FollowExternal = 0;
+  // Beyond the window's first two tabs; both off unless asked for.
+  int CompletePages = 0;  // also fetch what pages and style sheets need, follow folder links
+  int OfflineLinks = 0;   // rewrite the copied pages' links to work from disk
 };
 
 }  // namespace kestrelin

@@ -91,7 +91,7 @@ void MoveIntoSavePath(CrawlContext& ctx, const std::string& SavePath) {
 }  // namespace
 
 void RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int HideDLing,
-                          int DecodeName) {
+                          int DecodeName, const std::function<void()>& beforeMove) {
   CrawlHost& host = ctx.Host;
   host.AddLine("Rebuilding file structure...");
   host.MakeLineVisible(host.LineCount());
@@ -99,6 +99,7 @@ void RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int Hi
   YieldTwice(host);
 
   if (!SplitFlattenedNamesDirectly(ctx, DecodeName)) SplitFlattenedNamesLevelByLevel(ctx, DecodeName);
+  if (beforeMove) beforeMove();
 
   ShowStage(ctx, "File structure rebuilt, moving files...", HideDLing);
   YieldTwice(host);

@@ -2,6 +2,7 @@
 // The last step of every crawl: the flat working folder, where each download
 // lies under a name with the folder marker "%x%" for every folder boundary,
 // becomes the site's folder tree, which then moves into the destination.
+#include <functional>
 #include <string>
 
 #include "engine/crawl_context.h"
@@ -20,8 +21,9 @@ namespace kestrelin {
 // there; SavePath is created when missing. Reports its three stages on one
 // progress line (tray tips with icon kind 3 when HideDLing is 1). No failure
 // stops it: a step that fails is skipped and its item stays where it was.
+// `beforeMove`, when given, runs on the split tree before the move.
 void RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int HideDLing,
-                          int DecodeName);
+                          int DecodeName, const std::function<void()>& beforeMove = {});
 
 // The split of the working folder alone, moving files one folder level per
 // pass. RebuildFileStructure moves each file once instead (split_plan.h)

@@ -34,7 +34,8 @@ const char kUsage[] =
     "                       [--program-dir=DIR] [--cache-dir=DIR] [--ca-file=FILE]\n"
     "                       [--trace] [--stop-after-files=N]\n"
     "Options (--Name=VALUE): RipPageOnly NoDownload OnlyDownload NoValidate ListFailed\n"
-    "  HideDLing TxtOutput LimitSize SizeLimit NoGoUp DecodeName FollowExternal\n";
+    "  HideDLing TxtOutput LimitSize SizeLimit NoGoUp DecodeName FollowExternal\n"
+    "  CompletePages OfflineLinks\n";
 
 struct Arguments {
   std::string URL;
@@ -71,7 +72,8 @@ bool SetOption(CrawlOptions& o, const std::string& name, const std::string& valu
       {"ListFailed", &CrawlOptions::ListFailed},   {"HideDLing", &CrawlOptions::HideDLing},
       {"TxtOutput", &CrawlOptions::TxtOutput},     {"LimitSize", &CrawlOptions::LimitSize},
       {"NoGoUp", &CrawlOptions::NoGoUp},           {"DecodeName", &CrawlOptions::DecodeName},
-      {"FollowExternal", &CrawlOptions::FollowExternal}};
+      {"FollowExternal", &CrawlOptions::FollowExternal},
+      {"CompletePages", &CrawlOptions::CompletePages}, {"OfflineLinks", &CrawlOptions::OfflineLinks}};
   const auto it = states.find(name);
   if (it == states.end() || n < 0 || n > 2) return false;
   o.*(it->second) = static_cast<int>(n);

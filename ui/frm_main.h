@@ -143,6 +143,10 @@ class frmMain : public QMainWindow, public CrawlHost {
   void BuildControls();
   QWidget* BuildDownloadTab();
   QWidget* BuildFileTab();
+  QWidget* BuildCopyTab();
+  // ksoffline.cfg: the two options of the Offline tab, apart from ksgrab.cfg.
+  void LoadCopySettings();
+  void SaveCopySettings(std::vector<std::string>& problems);
   void ConnectReactions();
   bool LoadSettings();
   void SaveSettings(std::vector<std::string>& problems);
@@ -210,6 +214,8 @@ class frmMain : public QMainWindow, public CrawlHost {
   QCheckBox* chkTxtOutput_;
   QCheckBox* chkDecodeName_;
   QCheckBox* chkFollowExternal_;
+  QCheckBox* chkCompletePages_;
+  QCheckBox* chkOfflineLinks_;
   QCheckBox* chkNoDownload_;
   QPushButton* cmdSetIgnore_;
   QCheckBox* chkOnlyDownload_;

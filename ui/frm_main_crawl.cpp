@@ -60,6 +60,8 @@ CrawlOptions frmMain::ReadOptions() const {
   o.NoGoUp = CheckValue(chkNoGoUp_);
   o.DecodeName = CheckValue(chkDecodeName_);
   o.FollowExternal = CheckValue(chkFollowExternal_);
+  o.CompletePages = CheckValue(chkCompletePages_);
+  o.OfflineLinks = CheckValue(chkOfflineLinks_);
   return o;
 }
 

@@ -50,6 +50,12 @@ TEST_F(FrmMainTest, EveryOptionHasItsCaptionToolTipAndDefault) {
        "be downloaded.", false},
       {"chkDownloadUnknown", "Get files of unknown size",
        "If Kestrelin cannot determine the size of a file, download it anyway.", false},
+      {"chkCompletePages", "Get everything pages need",
+       "Also downloads the style sheets, pictures and fonts that pages use, including those "
+       "named inside style sheets, and follows links to folders.", false},
+      {"chkOfflineLinks", "Make links work offline",
+       "On completion, changes the links in downloaded pages and style sheets so that they lead "
+       "to the downloaded files, and to the web for anything not downloaded.", false},
   };
   for (const auto& b : boxes) {
     auto* box = Find<QCheckBox>(b.name);
@@ -79,9 +85,10 @@ TEST_F(FrmMainTest, EveryOptionHasItsCaptionToolTipAndDefault) {
   EXPECT_TRUE(Find<QPushButton>("cmdHelp")->font().bold());
   EXPECT_EQ(Find<QGroupBox>("Frame1")->title(), "Options");
   auto* tabs = Find<QTabWidget>("SSTab");
-  ASSERT_EQ(tabs->count(), 2);
+  ASSERT_EQ(tabs->count(), 3);
   EXPECT_EQ(tabs->tabText(0), "Download");
   EXPECT_EQ(tabs->tabText(1), "File");
+  EXPECT_EQ(tabs->tabText(2), "Offline");
   EXPECT_EQ(tabs->currentIndex(), 0);
   EXPECT_FALSE(Find<QPushButton>("cmdStop")->isVisible());
   EXPECT_TRUE(Find<QPushButton>("cmdDownload")->isVisible());
