@@ -173,6 +173,7 @@ class frmMain : public QMainWindow, public CrawlHost {
   std::string settingsPath_;
   std::string helpPath_;
   bool formReady_ = false;
+  bool copySettingsFound_ = false;  // ksoffline.cfg was there at start-up
   bool unloaded_ = false;
   bool crawling_ = false;
   bool closeAfterCrawl_ = false;

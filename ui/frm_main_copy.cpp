@@ -38,6 +38,7 @@ QWidget* frmMain::BuildCopyTab() {
 
 void frmMain::LoadCopySettings() {
   const auto text = services_.FSO.ReadFile(JoinPath(services_.ProgramFolder, "ksoffline.cfg"));
+  copySettingsFound_ = text.has_value();
   const OfflineSettings settings = text ? ParseOfflineSettings(*text) : OfflineSettings{};
   SetCheckValue(chkCompletePages_, settings.CompletePages);
   SetCheckValue(chkOfflineLinks_, settings.OfflineLinks);
@@ -47,10 +48,7 @@ void frmMain::SaveCopySettings(std::vector<std::string>& problems) {
   const std::string path = JoinPath(services_.ProgramFolder, "ksoffline.cfg");
   const OfflineSettings settings{CheckValue(chkCompletePages_), CheckValue(chkOfflineLinks_)};
   // Never used: the program's folder stays as it was without these options.
-  if (settings.CompletePages == 0 && settings.OfflineLinks == 0 &&
-      !services_.FSO.FileSize(path)) {
-    return;
-  }
+  if (settings.CompletePages == 0 && settings.OfflineLinks == 0 && !copySettingsFound_) return;
   if (!services_.FSO.WriteFile(path, FormatOfflineSettings(settings))) problems.push_back(path);
 }
 

@@ -69,7 +69,8 @@ class OfflineCopyTest : public test::CurlCrawlTest {
 std::string OnDisk(const std::string& from, const std::string& reference) {
   if (reference.empty() || reference[0] == '#') return {};
   const std::string resolved = ResolveUrl("file:///copy/" + from, reference);
-  if (!resolved.starts_with("file:///copy/")) return {};
+  if (!resolved.starts_with("file:///")) return {};
+  if (!resolved.starts_with("file:///copy/")) return "outside the copy";
   const std::string path = resolved.substr(13, resolved.find_first_of("?#") - 13);
   return DecodeUrlText(path);
 }

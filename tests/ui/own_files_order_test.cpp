@@ -47,10 +47,12 @@ TEST_F(OwnFilesOrderTest, SettingsAreReadBeforeTheListsAndWrittenAfterThem) {
   const Run runs[] = {
       // Nothing there yet: each failed reading leaves its empty file at once.
       {"first run",
-       {"read ksgrab.cfg", "write ksgrab.cfg", "mkdir cache", "read igntypes.ini",
+       {"read ksgrab.cfg", "write ksgrab.cfg", "read ksoffline.cfg", "mkdir cache",
+        "read igntypes.ini",
         "write igntypes.ini", "read exctypes.ini", "write exctypes.ini"}},
       // The files the first run wrote: read only.
-      {"second run", {"read ksgrab.cfg", "read igntypes.ini", "read exctypes.ini"}},
+      {"second run",
+       {"read ksgrab.cfg", "read ksoffline.cfg", "read igntypes.ini", "read exctypes.ini"}},
   };
   for (const Run& run : runs) {
     SCOPED_TRACE(run.Name);
