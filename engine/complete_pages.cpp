@@ -24,7 +24,9 @@ bool IsHtmlType(const std::string& contentType) {
   return type.starts_with("text/html") || type.starts_with("application/xhtml+xml");
 }
 
-bool IsCssType(const std::string& contentType) { return Lower(contentType).starts_with("text/css"); }
+bool IsCssType(const std::string& contentType) {
+  return Lower(contentType).starts_with("text/css");
+}
 
 bool AnyOptionOn(const CrawlOptions& options) {
   return options.CompletePages == 1 || options.OfflineLinks == 1;

@@ -14,10 +14,7 @@
 namespace kestrelin {
 namespace {
 
-struct Case {
-  std::string input;
-  std::string expected;
-};
+using Case = std::pair<std::string, std::string>;  // input, expected
 
 // Each reference as "raw" (as written), "raw=decoded" when they differ,
 // "@" before an import; joined by "|".
@@ -50,24 +47,21 @@ TEST(CssReferences, FindsUrlAndImportWithTheirPlaces) {
       {"@import \"a.css\" url(x.png)", "@a.css|x.png"},
       {"@media print{@import 'late.css'}", "@late.css"},
   };
-  for (const Case& c : cases) EXPECT_EQ(Css(c.input), c.expected) << c.input;
+  for (const auto& [in, out] : cases) EXPECT_EQ(Css(in), out) << in;
 }
 
 TEST(SrcsetAndPageReferences, CandidatesAndTagsAreRead) {
   const std::vector<Case> srcsets = {
-      {"a.png 1x, b.png 2x", "a.png|b.png"},
-      {"  a.png,  b.png ,c.png", "a.png|b.png|c.png"},
-      {"a.png,b.png,,c.png", "a.png,b.png,,c.png"},
-      {"x.png 100w (max-width: 5px, 6px) junk, y.png", "x.png|y.png"},
-      {"data:image/png;base64,AAA= 1x", "data:image/png;base64,AAA="},
-      {"", ""},
+      {"a.png 1x, b.png 2x", "|a.png|b.png"}, {"  a.png,  b.png ,c.png", "|a.png|b.png|c.png"},
+      {"a.png,b.png,,c.png", "|a.png,b.png,,c.png"}, {"", ""},
+      {"x.png 100w (max-width: 5px, 6px) junk, y.png", "|x.png|y.png"},
+      {"data:image/png;base64,AAA= 1x", "|data:image/png;base64,AAA="},
   };
-  for (const Case& c : srcsets) {
+  for (const auto& [in, expected] : srcsets) {
     std::string out;
-    for (const SrcsetCandidate& s : ParseSrcset(c.input)) {
-      out += (out.empty() ? "" : "|") + c.input.substr(s.Begin, s.End - s.Begin);
-    }
-    EXPECT_EQ(out, c.expected) << c.input;
+    for (const SrcsetCandidate& c : ParseSrcset(in))
+      out += "|" + in.substr(c.Begin, c.End - c.Begin);
+    EXPECT_EQ(out, expected) << in;
   }
   const std::string page =
       "<!-- <img src=c.png> --><IMG SRC='i.png' srcset=\"s1.png 1x, s2.png 2x\">"
@@ -99,7 +93,7 @@ TEST(UrlResolution, ResolvesAsABrowser) {
       {"HTTPS://O.org", "https://O.org/"},      {"mailto:a@b.c", "mailto:a@b.c"},
       {".", "http://h.org/d/e/"},              {"..", "http://h.org/d/"},
   };
-  for (const Case& c : cases) EXPECT_EQ(ResolveUrl(base, c.input), c.expected) << c.input;
+  for (const auto& [in, out] : cases) EXPECT_EQ(ResolveUrl(base, in), out) << in;
   EXPECT_EQ(ResolveUrl("http://h.org", "a.png"), "http://h.org/a.png");
   EXPECT_EQ(ResolveUrl("no-scheme", "a.png"), "");
 }
@@ -116,7 +110,8 @@ TEST(OfflineLinks, CopiedFilesBecomeRelativeOthersAbsolute) {
       {"<a href='http://h.org/d/p.html?x=1'>", "<a href='p.html'>"},
       {"<img src=/img/a%20b.png alt=x>", "<img src=../img/a%20b.png alt=x>"},
       {"<link href=\"../x%20y.css?v=3\">", "<link href=\"../x%2520y.css\">"},
-      {"<a href=\"../guide/\">g</a><a HREF=../about>", "<a href=\"../guide/index.html\">g</a><a HREF=../about.html>"},
+      {"<a href=\"../guide/\">g</a><a HREF=../about>",
+       "<a href=\"../guide/index.html\">g</a><a HREF=../about.html>"},
       {"<img srcset=\"gone.png 1x, /img/a%20b.png 2x\">",
        "<img srcset=\"http://h.org/d/gone.png 1x, ../img/a%20b.png 2x\">"},
       {"<p style=\"b:url('/d/c:d.png')\">", "<p style=\"b:url('./c:d.png')\">"},
@@ -125,10 +120,8 @@ TEST(OfflineLinks, CopiedFilesBecomeRelativeOthersAbsolute) {
       {"<a href=\"miss ing.html\">", "<a href=\"http://h.org/d/miss%20ing.html\">"},
       {"text href=p.html <!-- <a href=x> -->", "text href=p.html <!-- <a href=x> -->"},
   };
-  for (const Case& c : pages) {
-    EXPECT_EQ(RewriteLinks(c.input, false, "http://h.org/d/p.html", "d/p.html", copied), c.expected)
-        << c.input;
-  }
+  for (const auto& [in, out] : pages)
+    EXPECT_EQ(RewriteLinks(in, false, "http://h.org/d/p.html", "d/p.html", copied), out) << in;
   EXPECT_EQ(RewriteLinks("@import \"d/p.html\";\na{b:url( img/a\\20 b.png )}/*url(z)*/",
                          true, "http://h.org/s.css", "s.css", copied),
             "@import \"d/p.html\";\na{b:url( img/a%20b.png )}/*url(z)*/");

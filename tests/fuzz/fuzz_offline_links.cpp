@@ -14,8 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool styleSheet = (fuzz::TakeByte(input) & 1) != 0;
   static const CopyPaths copied = {{"http://h.org/d/a.png", "d/a.png"},
                                    {"http://h.org/s.css", "s.css"}};
-  const std::string once = RewriteLinks(input, styleSheet, "http://h.org/d/p.html", "d/p.html", copied);
-  const std::string twice = RewriteLinks(once, styleSheet, "http://h.org/d/p.html", "d/p.html", copied);
+  const char* base = "http://h.org/d/p.html";
+  const std::string once = RewriteLinks(input, styleSheet, base, "d/p.html", copied);
+  const std::string twice = RewriteLinks(once, styleSheet, base, "d/p.html", copied);
   if (twice != once) std::abort();
   return 0;
 }
