@@ -1,6 +1,7 @@
 #include "engine/crawl_completion.h"
 
 #include "engine/duration_text.h"
+#include "engine/offline_copy.h"
 #include "engine/paths.h"
 #include "engine/rebuild_file_structure.h"
 
@@ -65,8 +66,11 @@ void CompleteCrawl(CrawlContext& ctx, const std::string& SavePath, bool stopped,
   // The rebuild's own lines come after the results pass; what it could not
   // place is a failure of this crawl like any other and joins the report.
   const long rebuildLine = host.LineCount() + 1;
+  std::function<void()> rewrite;
+  if (options.OfflineLinks == 1) rewrite = [&] { RewriteCopyForOffline(ctx, options.DecodeName); };
   if (rebuild) {
-    st.UnplacedItems += RebuildFileStructure(ctx, SavePath, options.HideDLing, options.DecodeName);
+    st.UnplacedItems +=
+        RebuildFileStructure(ctx, SavePath, options.HideDLing, options.DecodeName, rewrite);
   }
   if (!stopped) {
     for (std::string& record : RunResultsPass(host, false, rebuildLine)) {

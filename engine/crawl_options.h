@@ -22,6 +22,9 @@ struct CrawlOptions {
   // "Get files of unknown size": with LimitSize on, a file whose size query
   // finds no length is downloaded only when this is 1.
   int DownloadUnknown = 0;
+  // Beyond the window's first two tabs; both off unless asked for.
+  int CompletePages = 0;  // also fetch what pages and style sheets need, follow folder links
+  int OfflineLinks = 0;   // rewrite the copied pages' links to work from disk
 };
 
 }  // namespace kestrelin

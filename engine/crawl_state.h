@@ -4,6 +4,7 @@
 // crawl. RobotRules and RobotCount are never emptied (rules of an earlier
 // crawl only match links into that earlier site).
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,14 @@ namespace kestrelin {
 // A flag holds 0 for false and -1 for true.
 constexpr int kTrue = -1;
 constexpr int kFalse = 0;
+
+// A download as the copy options need to know it (complete_pages.h).
+struct CopiedFile {
+  std::string WorkingName;  // its name in the working folder
+  std::string FinalUrl;     // where it came from after redirects; empty when unknown
+  bool Page = false;        // read as a page
+  bool StyleSheet = false;  // read as a style sheet
+};
 
 struct CrawlState {
   std::string CachePath;  // working folder with the flattened downloads
@@ -45,6 +54,10 @@ struct CrawlState {
   // Downloaded files and folders of this crawl (and of interrupted earlier
   // ones) that could not be placed in their destination.
   long UnplacedItems = 0;
+
+  // Every good download, by its link; kept only with CompletePages or
+  // OfflineLinks, emptied at the start of each crawl.
+  std::map<std::string, CopiedFile> CopiedFiles;
 };
 
 }  // namespace kestrelin

@@ -1,5 +1,6 @@
 #include "engine/download_pass.h"
 
+#include "engine/complete_pages.h"
 #include "engine/copy_downloaded_file.h"
 #include "engine/flattened_name.h"
 #include "engine/link_extraction.h"
@@ -85,8 +86,8 @@ void DownloadOne(CrawlContext& ctx, long i, long pageIndex, const std::string& p
     MarkDownloadFailure(ctx, fileLine, link, pageUrl);
     return;
   }
-  const std::string named = NamedAddress(link, ctx.Cache.FactsOf(link).FinalUrl);
-  const std::string workingPath = JoinPath(st.CachePath, FlattenedName(named, st.SiteRoot));
+  const std::string workingName = CopyWorkingName(ctx, link, options);
+  const std::string workingPath = JoinPath(st.CachePath, workingName);
   if (!CopyDownloadedFile(ctx, cachedFile, workingPath, options.NoValidate, link)) {
     DiscardWorkingCopy(ctx, workingPath);
     return;
@@ -97,7 +98,8 @@ void DownloadOne(CrawlContext& ctx, long i, long pageIndex, const std::string& p
     MarkDownloadFailure(ctx, fileLine, link, pageUrl);
     return;
   }
-  if (MayCrawl(st, link, options)) AppendPage(st, link);
+  NoteCopiedFile(ctx, link, workingName, options);
+  if (MayCrawl(st, link, options) || ReadsAsNeeded(ctx, link, options)) AppendPage(st, link);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "engine/complete_pages.h"
 #include "engine/crawl_completion.h"
 #include "engine/download_pass.h"
 #include "engine/duplicate_removal.h"
@@ -61,6 +62,7 @@ bool StartCrawl(CrawlContext& ctx, std::string& SavePath, std::string& URL,
   st.FileCount = 1;
   st.PageLinks = {URL};
   st.PageCount = 0;
+  st.CopiedFiles.clear();
 
   if (!EndsWithSeparator(SavePath)) SavePath += kPathSeparator;
   if (!BringLeftoversHome(ctx, SavePath)) {
@@ -119,6 +121,8 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   URL = ToForwardSlashes(st.PageLinks[pageIndex]);
   st.PageFolder = UrlFolder(URL);
   st.PageCacheFile = DownloadToCache(ctx, URL);
+  // A folder address written without its "/" is read from inside the folder.
+  if (options.CompletePages == 1 && PageAddress(ctx, URL) == URL + "/") st.PageFolder = URL + "/";
   if (!EndsWithSeparator(SavePath)) SavePath += kPathSeparator;
 
   if (st.PageCacheFile.empty()) {
@@ -133,6 +137,9 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   st.PageCacheFile = DownloadToCache(ctx, URL);
   std::optional<FetchAheadPlan::PreviewedPage> previewed =
       lists.FetchAhead.TakePreview(ctx, URL, st.PageCacheFile);
+  // A style sheet is read only for what it names, not by the page scan.
+  const bool styleSheet = IsNotedStyleSheet(st, URL, options);
+  if (styleSheet) previewed.reset();
   if (!previewed) {
     if (!ReadPageText(ctx.FSO, st.PageCacheFile, st.PageText)) return false;
     st.PageText = NormalizePageText(st.PageText);
@@ -142,7 +149,9 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   const long extractionLine = host.LineCount();
   ShowLastLine(host);
 
-  if (previewed) {
+  if (styleSheet) {
+    st.PageText.clear();
+  } else if (previewed) {
     AppendPreviewedLinks(ctx, std::move(previewed->Links));
     st.PageText = std::move(previewed->Rest);
   } else {
@@ -151,6 +160,7 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
                  options.SizeLimit, options.NoGoUp, options.FollowExternal,
                  options.DownloadUnknown);
   }
+  AppendNeeds(ctx, URL, st.PageCacheFile, styleSheet, options);
   lists.Files.RemoveRepeatsByCount(st.FileLinks, st.FileCount);
 
   host.SetBarMax(100);

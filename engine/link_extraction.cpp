@@ -300,6 +300,22 @@ void AppendPreviewedLinks(CrawlContext& ctx, std::vector<std::string> links) {
   for (std::string& link : links) AppendFileLink(ctx, std::move(link));
 }
 
+void AppendNeededLinks(CrawlContext& ctx, const std::vector<std::string>& links, int NoDownload,
+                       int OnlyDownload, int LimitSize, std::int64_t SizeLimit, int NoGoUp,
+                       int FollowExternal) {
+  for (const std::string& absolute : links) {
+    if (!absolute.starts_with("http://") && !absolute.starts_with("https://")) continue;
+    std::string link = absolute.substr(0, absolute.find_first_of("#?"));
+    const bool folder = link.ends_with('/');
+    const bool valueAccepted =
+        PassesValueTests(ctx.Types, folder ? link + "index.html" : link, NoDownload, OnlyDownload);
+    if (LacksPathSlash(link)) link += '/';
+    if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal)) {
+      AppendFileLink(ctx, DecodeFolderPart(link));
+    }
+  }
+}
+
 std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, std::string_view PageText,
                                             int NoDownload, int OnlyDownload, int NoGoUp,
                                             int FollowExternal) {

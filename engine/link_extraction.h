@@ -50,4 +50,13 @@ std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, std::string_view 
                                             int NoDownload, int OnlyDownload, int NoGoUp,
                                             int FollowExternal);
 
+// Appends each of `links` (absolute addresses a page or style sheet needs,
+// read by complete_pages.h) that passes the same tests as ExtractLinks'
+// values: a folder address ("/" at the end) is tested as its index.html
+// and kept; addresses that are not http or https are dropped; fragment and
+// query are cut as ExtractLinks cuts them.
+void AppendNeededLinks(CrawlContext& ctx, const std::vector<std::string>& links, int NoDownload,
+                       int OnlyDownload, int LimitSize, std::int64_t SizeLimit, int NoGoUp,
+                       int FollowExternal);
+
 }  // namespace kestrelin

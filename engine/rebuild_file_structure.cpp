@@ -136,7 +136,7 @@ long SplitAndMoveWorkingFolder(CrawlContext& ctx, const std::string& SavePath, i
 }
 
 long RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int HideDLing,
-                          int DecodeName) {
+                          int DecodeName, const std::function<void()>& beforeMove) {
   CrawlHost& host = ctx.Host;
   ResolveNameClashes(ctx, DecodeName);
   host.AddLine("Rebuilding file structure...");
@@ -146,6 +146,7 @@ long RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int Hi
   YieldTwice(host);
 
   const long unplaced = SplitAndMoveWorkingFolder(ctx, SavePath, DecodeName, [&] {
+    if (beforeMove) beforeMove();
     ShowStage(ctx, line, "File structure rebuilt, moving files...", HideDLing);
     YieldTwice(host);
   });

@@ -26,8 +26,9 @@ namespace kestrelin {
 // its working path + " (" + its path in SavePath + ")"; HadFailures is then
 // set. "File structure moved to designated folder." ends the stage line
 // only when nothing stayed. Returns the number of items that stayed.
+// `beforeMove`, when given, runs on the split tree before the move.
 long RebuildFileStructure(CrawlContext& ctx, const std::string& SavePath, int HideDLing,
-                          int DecodeName);
+                          int DecodeName, const std::function<void()>& beforeMove = {});
 
 // The split and the move of RebuildFileStructure without its stage line:
 // `beforeMove` (may be empty) runs between them. Reports and returns what

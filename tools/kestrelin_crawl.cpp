@@ -42,7 +42,7 @@ const char kUsage[] =
     "                       [--trace] [--stop-after-files=N]\n"
     "Options (--Name=VALUE): RipPageOnly NoDownload OnlyDownload NoValidate ListFailed\n"
     "  HideDLing TxtOutput LimitSize SizeLimit NoGoUp DecodeName FollowExternal\n"
-    "  DownloadUnknown\n"
+    "  DownloadUnknown CompletePages OfflineLinks\n"
     "Exit status: 0 every downloaded file reached SavePath; 1 some did not (they are\n"
     "  kept for the next crawl into SavePath); 2 bad arguments or no working folder;\n"
     "  3 another crawl is using the working folder; 130 or 143 stopped by SIGINT or\n"
@@ -84,7 +84,8 @@ bool SetOption(CrawlOptions& o, const std::string& name, const std::string& valu
       {"TxtOutput", &CrawlOptions::TxtOutput},     {"LimitSize", &CrawlOptions::LimitSize},
       {"NoGoUp", &CrawlOptions::NoGoUp},           {"DecodeName", &CrawlOptions::DecodeName},
       {"FollowExternal", &CrawlOptions::FollowExternal},
-      {"DownloadUnknown", &CrawlOptions::DownloadUnknown}};
+      {"DownloadUnknown", &CrawlOptions::DownloadUnknown},
+      {"CompletePages", &CrawlOptions::CompletePages}, {"OfflineLinks", &CrawlOptions::OfflineLinks}};
   const auto it = states.find(name);
   if (it == states.end() || n < 0 || n > 2) return false;
   o.*(it->second) = static_cast<int>(n);

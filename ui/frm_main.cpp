@@ -124,6 +124,7 @@ void frmMain::BuildControls() {
   SSTab_->setObjectName("SSTab");
   SSTab_->addTab(BuildDownloadTab(), "Download");
   SSTab_->addTab(BuildFileTab(), "File");
+  SSTab_->addTab(BuildCopyTab(), "Offline");
   auto* frameLayout = new QVBoxLayout(Frame1_);
   frameLayout->addWidget(SSTab_);
 

@@ -144,6 +144,10 @@ class frmMain : public QMainWindow, public CrawlHost {
   void BuildControls();
   QWidget* BuildDownloadTab();
   QWidget* BuildFileTab();
+  QWidget* BuildCopyTab();
+  // ksoffline.cfg: the two options of the Offline tab, apart from ksgrab.cfg.
+  void LoadCopySettings();
+  void SaveCopySettings(std::vector<std::string>& problems);
   void ConnectReactions();
   bool LoadSettings();
   void SaveSettings(std::vector<std::string>& problems);
@@ -170,6 +174,7 @@ class frmMain : public QMainWindow, public CrawlHost {
   std::string settingsPath_;
   std::string helpPath_;
   bool formReady_ = false;
+  bool copySettingsFound_ = false;  // ksoffline.cfg was there at start-up
   bool unloaded_ = false;
   bool crawling_ = false;
   bool closeAfterCrawl_ = false;
@@ -212,6 +217,8 @@ class frmMain : public QMainWindow, public CrawlHost {
   QCheckBox* chkTxtOutput_;
   QCheckBox* chkDecodeName_;
   QCheckBox* chkFollowExternal_;
+  QCheckBox* chkCompletePages_;
+  QCheckBox* chkOfflineLinks_;
   QCheckBox* chkNoDownload_;
   QPushButton* cmdSetIgnore_;
   QCheckBox* chkOnlyDownload_;

@@ -63,6 +63,8 @@ CrawlOptions frmMain::ReadOptions() const {
   o.DecodeName = CheckValue(chkDecodeName_);
   o.FollowExternal = CheckValue(chkFollowExternal_);
   o.DownloadUnknown = CheckValue(chkDownloadUnknown_);
+  o.CompletePages = CheckValue(chkCompletePages_);
+  o.OfflineLinks = CheckValue(chkOfflineLinks_);
   return o;
 }
 

@@ -42,6 +42,7 @@ void frmMain::Form_Load() {
   settingsPath_ = JoinPath(services_.ProgramFolder, "ksgrab.cfg");
   if (!LoadSettings())
     problems.push_back("the settings file " + settingsPath_ + " could not be created");
+  LoadCopySettings();
 
   Drive1_->SetVolumes(services_.Volumes.empty() ? MountedVolumes() : services_.Volumes);
   SelectDriveOfFolder();
@@ -136,6 +137,7 @@ void frmMain::Form_Unload() {
     editor->hide();
   }
   SaveSettings(problems);
+  SaveCopySettings(problems);
   if (!problems.empty()) {
     std::string text = "These files could not be saved:";
     for (const auto& path : problems) text += "\r\n" + path;

@@ -24,6 +24,8 @@ TEST_F(FrmMainTest, StartUpLeavesTheDesignDefaults) {
     EXPECT_FALSE(Enabled(disabled)) << disabled;
   EXPECT_EQ(Find<QTabWidget>("SSTab")->currentIndex(), 0);
   EXPECT_EQ(Find<QComboBox>("cmbSize")->currentText(), "kb");
+  for (const char* off : {"chkCompletePages", "chkOfflineLinks"})
+    EXPECT_FALSE(Find<QCheckBox>(off)->isChecked()) << off;
   EXPECT_FALSE(Find<QPushButton>("cmdStop")->isVisible());
   EXPECT_EQ(Find<QPushButton>("cmdDownload")->geometry(), Find<QPushButton>("cmdStop")->geometry());
   window_->lblCreator_Click();

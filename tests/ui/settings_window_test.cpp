@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <algorithm>
 #include <filesystem>
 
 #include "engine/text_lines.h"
@@ -115,6 +116,24 @@ TEST_F(SettingsWindowTest, ACompleteFileIsAppliedLineByLine) {
   EXPECT_EQ(lines[2], "0");
   EXPECT_EQ(lines[3], "1");
   EXPECT_EQ(lines[7], "0");
+}
+
+// The Offline tab's two options live in ksoffline.cfg, written only once
+// one has been on; ksgrab.cfg keeps its 15 lines; bad lines are skipped.
+TEST_F(SettingsWindowTest, OfflineOptionsKeepAFileOfTheirOwn) {
+  OpenWindow();
+  CloseWindow();
+  EXPECT_FALSE(std::filesystem::exists(SandboxPath("program/ksoffline.cfg")));
+  OpenWindow();
+  Find<QCheckBox>("chkCompletePages")->setChecked(true);
+  CloseWindow();
+  EXPECT_EQ(ReadFileAt("program/ksoffline.cfg"), "CompletePages=1\r\nOfflineLinks=0\r\n");
+  const std::string cfg = Cfg();
+  EXPECT_EQ(std::count(cfg.begin(), cfg.end(), '\n'), 15);
+  WriteFileAt("program/ksoffline.cfg", "OfflineLinks=7\nCompletePages=2\rjunk\nOfflineLinks=1");
+  OpenWindow();
+  EXPECT_EQ(window_->ReadOptions().CompletePages, 2);
+  EXPECT_EQ(window_->ReadOptions().OfflineLinks, 1);
 }
 
 }  // namespace
