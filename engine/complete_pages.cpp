@@ -98,7 +98,8 @@ void AppendNeeds(CrawlContext& ctx, const std::string& url, const std::string& c
     links.push_back(ResolveUrl(base, reference));
   }
   AppendNeededLinks(ctx, links, options.NoDownload, options.OnlyDownload, options.LimitSize,
-                    options.SizeLimit, options.NoGoUp, options.FollowExternal);
+                    options.SizeLimit, options.NoGoUp, options.FollowExternal,
+                    options.DownloadUnknown);
 }
 
 }  // namespace kestrelin

@@ -302,7 +302,7 @@ void AppendPreviewedLinks(CrawlContext& ctx, std::vector<std::string> links) {
 
 void AppendNeededLinks(CrawlContext& ctx, const std::vector<std::string>& links, int NoDownload,
                        int OnlyDownload, int LimitSize, std::int64_t SizeLimit, int NoGoUp,
-                       int FollowExternal) {
+                       int FollowExternal, int DownloadUnknown) {
   for (const std::string& absolute : links) {
     if (!absolute.starts_with("http://") && !absolute.starts_with("https://")) continue;
     std::string link = absolute.substr(0, absolute.find_first_of("#?"));
@@ -310,7 +310,8 @@ void AppendNeededLinks(CrawlContext& ctx, const std::vector<std::string>& links,
     const bool valueAccepted =
         PassesValueTests(ctx.Types, folder ? link + "index.html" : link, NoDownload, OnlyDownload);
     if (LacksPathSlash(link)) link += '/';
-    if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal)) {
+    if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal,
+                        DownloadUnknown)) {
       AppendFileLink(ctx, DecodeFolderPart(link));
     }
   }

@@ -57,6 +57,6 @@ std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, std::string_view 
 // query are cut as ExtractLinks cuts them.
 void AppendNeededLinks(CrawlContext& ctx, const std::vector<std::string>& links, int NoDownload,
                        int OnlyDownload, int LimitSize, std::int64_t SizeLimit, int NoGoUp,
-                       int FollowExternal);
+                       int FollowExternal, int DownloadUnknown);
 
 }  // namespace kestrelin
