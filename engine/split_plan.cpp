@@ -256,8 +256,13 @@ class SplitPlan {
     auto listed = fso_.Files(folders_[number].Key);
     if (!listed) return false;
     folders_[number].Opened = true;
+    // The full paths are not needed (the model joins folder and name): they
+    // go before the model takes its room.
     std::size_t nameBytes = 0;
-    for (const FolderEntry& file : *listed) nameBytes += file.Name.size();
+    for (FolderEntry& file : *listed) {
+      nameBytes += file.Name.size();
+      std::string().swap(file.Path);
+    }
     // The first folder listed is the working folder, which holds nearly
     // every file: room for their places (each takes a few) at once.
     places_.Reserve(folders_.size() == 1 ? 4 * listed->size() : listed->size(), nameBytes);
