@@ -26,9 +26,10 @@ void ProgressLogModel::PutText(Entry& line, std::string_view text) {
   DropDeadTexts();
 }
 
-// Replaced and removed texts are dropped once they outweigh the rest.
+// Replaced and removed texts are dropped once they make up half the
+// buffer, which keeps the cost of each drop in proportion to what it frees.
 void ProgressLogModel::DropDeadTexts() {
-  if (deadBytes_ > 4096 && deadBytes_ > texts_.size() / 2) CompactTexts();
+  if (deadBytes_ > texts_.size() / 2) CompactTexts();
 }
 
 void ProgressLogModel::CompactTexts() {
