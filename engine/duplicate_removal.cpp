@@ -1,6 +1,8 @@
 #include "engine/duplicate_removal.h"
 
 #include <algorithm>
+#include <functional>
+#include <string_view>
 
 namespace kestrelin {
 
@@ -15,17 +17,29 @@ void RemoveDuplicatePageLinks(CrawlState& state) {
   GrowingLinkList().RemoveRepeatsByLastIndex(state.PageLinks, state.PageCount);
 }
 
+GrowingLinkList::GrowingLinkList() : seen_(0, EntryHash{this}, EntryEqual{this}) {}
+
+std::size_t GrowingLinkList::EntryHash::operator()(std::size_t i) const {
+  return std::hash<std::string_view>{}((*list->links_)[i]);
+}
+
+bool GrowingLinkList::EntryEqual::operator()(std::size_t a, std::size_t b) const {
+  return (*list->links_)[a] == (*list->links_)[b];
+}
+
+// Each entry is first put in its place among the kept ones, then kept
+// when no earlier entry equals it.
 std::size_t GrowingLinkList::RemoveRepeats(std::vector<std::string>& links, std::size_t valid) {
   valid = std::min(valid, links.size());
   if (checked_ > valid) {  // the list was replaced: start over
     seen_.clear();
     checked_ = 0;
   }
+  links_ = &links;
   std::size_t out = checked_;
   for (std::size_t i = checked_; i < valid; ++i) {
-    if (!seen_.insert(links[i]).second) continue;
     if (out != i) links[out] = std::move(links[i]);
-    ++out;
+    if (seen_.insert(out).second) ++out;
   }
   links.resize(out);
   checked_ = out;

@@ -16,17 +16,34 @@ void RemoveDuplicatePageLinks(CrawlState& state);
 // The same result for a list that only grows at its end between calls: it
 // remembers the entries already checked, so each call costs only the new
 // entries. The crawl runs it after every page over lists that keep growing,
-// where a whole pass each time would make a large site quadratic.
+// where a whole pass each time would make a large site quadratic. It
+// remembers the entries by their place in the list, so each link is held
+// once, in the list.
 class GrowingLinkList {
  public:
+  GrowingLinkList();
+  GrowingLinkList(const GrowingLinkList&) = delete;
+  GrowingLinkList& operator=(const GrowingLinkList&) = delete;
+
   // Same effect as RemoveDuplicateFileLinks on (links, FileCount).
   void RemoveRepeatsByCount(std::vector<std::string>& links, long& count);
   // Same effect as RemoveDuplicatePageLinks on (links, last index).
   void RemoveRepeatsByLastIndex(std::vector<std::string>& links, long& lastIndex);
 
  private:
+  // Hash and equality of entries given by their index in *links_.
+  struct EntryHash {
+    const GrowingLinkList* list;
+    std::size_t operator()(std::size_t i) const;
+  };
+  struct EntryEqual {
+    const GrowingLinkList* list;
+    bool operator()(std::size_t a, std::size_t b) const;
+  };
+
   std::size_t RemoveRepeats(std::vector<std::string>& links, std::size_t valid);
-  std::unordered_set<std::string> seen_;
+  const std::vector<std::string>* links_ = nullptr;  // the list of the call running
+  std::unordered_set<std::size_t, EntryHash, EntryEqual> seen_;
   std::size_t checked_ = 0;
 };
 

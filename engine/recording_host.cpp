@@ -83,12 +83,12 @@ void RecordingHost::LinkAppended(const std::string& url) { Emit("LINK\t" + url);
 
 std::string RecordingHost::FormatFinalLog() const {
   std::string out;
-  for (const auto& line : log_.Lines()) {
-    out += line.Red ? "R" : ".";
+  for (long n = 1; n <= log_.Count(); ++n) {
+    out += log_.Red(n) ? "R" : ".";
     out += '\t';
-    out += line.Key;
+    out += log_.Key(n);
     out += '\t';
-    out += line.Text;
+    out += log_.Text(n);
     out += '\n';
   }
   return out;

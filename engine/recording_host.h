@@ -23,8 +23,8 @@ class RecordingHost : public CrawlHost {
   void AddLine(const std::string& text) override;
   bool AddKeyedLine(const std::string& text, const std::string& key) override;
   long LineCount() const override { return log_.Count(); }
-  std::string LineText(long n) const override { return log_.Line(n).Text; }
-  std::string LineKey(long n) const override { return log_.Line(n).Key; }
+  std::string LineText(long n) const override { return std::string(log_.Text(n)); }
+  std::string LineKey(long n) const override { return std::string(log_.Key(n)); }
   void SetLineText(long n, const std::string& text) override;
   bool SetLineKey(long n, const std::string& key) override;
   void SetLineRed(long n) override;

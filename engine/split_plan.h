@@ -14,8 +14,9 @@ namespace kestrelin {
 // Splits every flattened name below ctx.State.CachePath, decoding each
 // file-name part when DecodeName is 1. False, with nothing changed but the
 // new folders, when the planned moves would depend on their order (one
-// file's new path is where another still lies); the caller then splits
-// level by level, which gives the same tree.
+// file's new path is where another still lies) or a path has more than one
+// spelling (a doubled separator); the caller then splits level by level,
+// which gives the same tree.
 bool SplitFlattenedNamesDirectly(CrawlContext& ctx, int DecodeName);
 
 }  // namespace kestrelin
