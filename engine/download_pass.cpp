@@ -1,6 +1,7 @@
 #include "engine/download_pass.h"
 
 #include "engine/copy_downloaded_file.h"
+#include "engine/crawl_waiting.h"
 #include "engine/flattened_name.h"
 #include "engine/link_extraction.h"
 #include "engine/paths.h"
@@ -10,11 +11,6 @@
 
 namespace kestrelin {
 namespace {
-
-void YieldTwice(CrawlHost& host) {
-  host.YieldEvents();
-  host.YieldEvents();
-}
 
 void ReportStop(CrawlContext& ctx) {
   CrawlHost& host = ctx.Host;
@@ -80,7 +76,7 @@ void DownloadOne(CrawlContext& ctx, long i, long pageIndex, const std::string& p
   host.MakeLineVisible(host.LineCount());
   YieldTwice(host);
 
-  const std::string cachedFile = ctx.Cache.DownloadToCacheFile(link);
+  const std::string cachedFile = DownloadToCache(ctx, link);
   if (cachedFile.empty()) {
     MarkDownloadFailure(ctx, fileLine, link, pageUrl);
     return;

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "engine/crawl_completion.h"
+#include "engine/crawl_waiting.h"
 #include "engine/download_pass.h"
 #include "engine/duplicate_removal.h"
 #include "engine/fetch_ahead_plan.h"
@@ -15,11 +16,6 @@
 
 namespace kestrelin {
 namespace {
-
-void YieldTwice(CrawlHost& host) {
-  host.YieldEvents();
-  host.YieldEvents();
-}
 
 // Every line the driver adds or changes is scrolled into view and painted.
 void ShowLastLine(CrawlHost& host) {

@@ -1,6 +1,10 @@
 #pragma once
 // The internet-cache download service: fetches a URL into a local cache and
 // says where the complete copy lies. Implemented over libcurl in platform/.
+// DownloadToCacheFile and ContentLengthHeader wait until they have their
+// answer; a crawl that must stay responsive waits with AwaitCopy and
+// AwaitSize in short slices instead, yielding to its host between them
+// (see cache_waiting.h).
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -62,11 +66,12 @@ class InternetCache {
   // for yet.
   virtual void CancelUpcoming() {}
 
-  // `hook` is called now and then (at most every 50 ms) while a call above
-  // waits on the network, so that a window can repaint during one long
-  // transfer. The hook must not call back into the cache. An empty hook
-  // removes it.
-  virtual void SetWaitingHook(std::function<void()> /*hook*/) {}
+  // Starts fetching `url` when that is still to be done and waits at most
+  // `waitMs` for the fetch to end. True once DownloadToCacheFile(url) will
+  // answer without waiting; false when the fetch still runs.
+  virtual bool AwaitCopy(const std::string& /*url*/, int /*waitMs*/) { return true; }
+  // The same for ContentLengthHeader(url).
+  virtual bool AwaitSize(const std::string& /*url*/, int /*waitMs*/) { return true; }
 };
 
 }  // namespace kestrelin

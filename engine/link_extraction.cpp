@@ -157,7 +157,8 @@ bool LacksPathSlash(std::string_view url) {
   return from >= url.size() || url.find('/', from) == npos;
 }
 
-std::string MakeAbsolute(std::string_view value, const CrawlState& state) {
+std::string MakeAbsolute(std::string_view value, const CrawlState& state,
+                         const std::string& pageFolder) {
   std::string link(value);
   // Only the first four characters, case-sensitive, mark an absolute link.
   if (!link.starts_with("http")) {
@@ -167,25 +168,26 @@ std::string MakeAbsolute(std::string_view value, const CrawlState& state) {
       joined = true;
     }
     if (link.starts_with("./")) {
-      link = state.PageFolder + RemoveEvery(link, "./");
+      link = pageFolder + RemoveEvery(link, "./");
       joined = true;
     }
     if (link.starts_with("../")) {
-      link = ResolveRelativeLink(link, state.PageFolder);
+      link = ResolveRelativeLink(link, pageFolder);
       joined = true;
     }
-    if (!joined) link = state.PageFolder + link;
+    if (!joined) link = pageFolder + link;
   }
   if (link.starts_with("http") && LacksPathSlash(link)) link += '/';
   return link;
 }
 
 // The tests on the absolute link: scope, robots rules, size and the dot.
-bool PassesLinkTests(CrawlContext& ctx, const std::string& link, bool accept, int LimitSize,
-                     std::int64_t SizeLimit, int NoGoUp, int FollowExternal) {
+bool PassesLinkTests(CrawlContext& ctx, const std::string& link, const std::string& pageFolder,
+                     bool accept, int LimitSize, std::int64_t SizeLimit, int NoGoUp,
+                     int FollowExternal) {
   CrawlState& state = ctx.State;
   if (FollowExternal == 0) {
-    const std::string& prefix = NoGoUp != 0 ? state.PageFolder : state.SiteRoot;
+    const std::string& prefix = NoGoUp != 0 ? pageFolder : state.SiteRoot;
     if (!link.starts_with(prefix)) accept = false;
   }
   if (IsRefusedByRobots(state, link)) accept = false;
@@ -218,9 +220,10 @@ void AppendFileLink(CrawlContext& ctx, std::string link) {
 
 // Calls `onLink` with every link of `text` that passes the tests (absolute,
 // not yet decoded), in page order; returns where the text after the last
-// value read begins.
+// value read begins. Relative links are resolved against `pageFolder`.
 template <typename OnLink>
-std::size_t ForEachAcceptedLink(CrawlContext& ctx, std::string_view text, int NoDownload,
+std::size_t ForEachAcceptedLink(CrawlContext& ctx, const std::string& pageFolder,
+                                std::string_view text, int NoDownload,
                                 int OnlyDownload, int LimitSize, std::int64_t SizeLimit,
                                 int NoGoUp, int FollowExternal, OnLink&& onLink) {
   ValueScanner scanner(text);
@@ -228,8 +231,9 @@ std::size_t ForEachAcceptedLink(CrawlContext& ctx, std::string_view text, int No
   while (scanner.Next(rawValue)) {
     const std::string_view value = TrimValue(rawValue);
     const bool valueAccepted = PassesValueTests(ctx.Types, value, NoDownload, OnlyDownload);
-    const std::string link = MakeAbsolute(value, ctx.State);
-    if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal)) {
+    const std::string link = MakeAbsolute(value, ctx.State, pageFolder);
+    if (PassesLinkTests(ctx, link, pageFolder, valueAccepted, LimitSize, SizeLimit, NoGoUp,
+                        FollowExternal)) {
       onLink(link);
     }
   }
@@ -250,17 +254,18 @@ bool HasDot(std::string_view text) { return text.find('.') != npos; }
 void ExtractLinks(CrawlContext& ctx, std::string& PageText, int NoDownload, int OnlyDownload,
                   int LimitSize, std::int64_t SizeLimit, int NoGoUp, int FollowExternal) {
   const std::size_t cursor =
-      ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, LimitSize, SizeLimit, NoGoUp,
+      ForEachAcceptedLink(ctx, ctx.State.PageFolder, PageText, NoDownload, OnlyDownload, LimitSize, SizeLimit, NoGoUp,
                           FollowExternal,
                           [&](const std::string& link) { AppendFileLink(ctx, DecodeFolderPart(link)); });
   PageText.erase(0, cursor);
 }
 
-LinksPreview PreviewLinks(CrawlContext& ctx, std::string_view PageText, int NoDownload,
-                          int OnlyDownload, int NoGoUp, int FollowExternal) {
+LinksPreview PreviewLinks(CrawlContext& ctx, const std::string& pageFolder,
+                          std::string_view PageText, int NoDownload, int OnlyDownload, int NoGoUp,
+                          int FollowExternal) {
   LinksPreview preview;
   preview.RestAt = ForEachAcceptedLink(
-      ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal,
+      ctx, pageFolder, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal,
       [&](const std::string& link) { preview.Links.push_back(DecodeFolderPart(link)); });
   return preview;
 }
@@ -269,11 +274,11 @@ void AppendPreviewedLinks(CrawlContext& ctx, std::vector<std::string> links) {
   for (std::string& link : links) AppendFileLink(ctx, std::move(link));
 }
 
-std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, std::string_view PageText,
-                                            int NoDownload, int OnlyDownload, int NoGoUp,
-                                            int FollowExternal) {
+std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, const std::string& pageFolder,
+                                            std::string_view PageText, int NoDownload,
+                                            int OnlyDownload, int NoGoUp, int FollowExternal) {
   std::vector<std::string> links;
-  ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal,
+  ForEachAcceptedLink(ctx, pageFolder, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal,
                       [&](const std::string& link) {
                         if (!IsPageExtension(link)) links.push_back(link);
                       });

@@ -1,5 +1,6 @@
 #include "engine/rebuild_file_structure.h"
 
+#include "engine/crawl_waiting.h"
 #include "engine/folder_walk.h"
 #include "engine/paths.h"
 #include "engine/split_plan.h"
@@ -7,11 +8,6 @@
 
 namespace kestrelin {
 namespace {
-
-void YieldTwice(CrawlHost& host) {
-  host.YieldEvents();
-  host.YieldEvents();
-}
 
 void ShowStage(CrawlContext& ctx, const std::string& text, int HideDLing) {
   CrawlHost& host = ctx.Host;
@@ -40,7 +36,7 @@ void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& f
     }
     if (exists) walk.MarkExisting(newFolder);
   }
-  ctx.FSO.MoveListedFile(file.Path, JoinPath(newFolder, step.Name));
+  ctx.FSO.MoveFile(file.Path, JoinPath(newFolder, step.Name));
 }
 
 }  // namespace
@@ -84,7 +80,7 @@ void MoveIntoSavePath(CrawlContext& ctx, const std::string& SavePath) {
     for (const auto& folder : *folders) fso.MoveFolder(folder.Path, destination);
   }
   if (const auto files = fso.Files(ctx.State.CachePath)) {
-    for (const auto& file : *files) fso.MoveListedFile(file.Path, JoinPath(destination, file.Name));
+    for (const auto& file : *files) fso.MoveFile(file.Path, JoinPath(destination, file.Name));
   }
 }
 

@@ -46,7 +46,7 @@ class SplitPlan {
       if (file.Deleted || file.Replaced) fso_.DeleteFile(file.Original);
     }
     for (const PlannedFile& file : files_) {
-      if (!file.Moves() || fso_.MoveListedFile(file.Original, file.Hops.back())) continue;
+      if (!file.Moves() || fso_.MoveFile(file.Original, file.Hops.back())) continue;
       if (file.Hops.size() < 2) continue;
       std::string from = file.Original;
       for (const std::string& hop : file.Hops) {

@@ -89,8 +89,4 @@ std::string NormalizePageText(std::string_view pageText) {
   return ReplaceAll(text, "-.,.-", "_");
 }
 
-std::string DownloadToCache(CrawlContext& ctx, const std::string& url) {
-  return ctx.Cache.DownloadToCacheFile(url);
-}
-
 }  // namespace kestrelin

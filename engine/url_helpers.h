@@ -28,7 +28,4 @@ std::string& NormalizeAttributes(std::string& pageText);
 // disappears; other blanks and underscores are kept.
 std::string NormalizePageText(std::string_view pageText);
 
-// The local path of the cached copy of `url`, or empty on failure.
-std::string DownloadToCache(CrawlContext& ctx, const std::string& url);
-
 }  // namespace kestrelin

@@ -17,6 +17,7 @@
 #include "engine/paths.h"
 #include "engine/type_list_file.h"
 #include "platform/curl_internet_cache.h"
+#include "platform/program_folders.h"
 #include "platform/std_file_service.h"
 #include "platform/system_clock.h"
 #include "tools/console_host.h"
@@ -108,14 +109,6 @@ std::optional<Arguments> Parse(int argc, char** argv) {
   return a;
 }
 
-std::string DefaultCacheDir() {
-  if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg)
-    return std::string(xdg) + "/kestrelin";
-  if (const char* home = std::getenv("HOME"); home && *home)
-    return std::string(home) + "/.cache/kestrelin";
-  return "kestrelin-cache";
-}
-
 std::string EscapeLineEnds(const std::string& text) {
   std::string out;
   for (const char c : text) {
@@ -161,7 +154,7 @@ int main(int argc, char** argv) {
   StdFileService fso;
   SystemClock clock;
   CurlInternetCache cache(CurlCacheSettings{
-      a.cacheDir.empty() ? DefaultCacheDir() : a.cacheDir, a.caFile});
+      a.cacheDir.empty() ? InternetCacheFolder() : a.cacheDir, a.caFile});
   StaticFileTypeLists types = ReadTypeLists(fso, programDir);
 
   CrawlState state;

@@ -118,7 +118,7 @@ class FaultInjectionTest : public test::CurlCrawlTest,
     // A compressed page arrives decoded, and its links are followed.
     const std::string packedPage = "<html><img src=\"packed-pic.gif\"></html>";
     Declare("/faults/packed.html",
-            {.Body = test::StoredGzip(packedPage), .Headers = {{"Content-Encoding", "gzip"}}});
+            {.Body = test::Gzipped(packedPage), .Headers = {{"Content-Encoding", "gzip"}}});
     faults.back().arrives = packedPage;
     Declare("/faults/packed-pic.gif", made(Delivery::Normal), true);
     faults.pop_back();  // linked by the packed page, not by the site

@@ -7,7 +7,7 @@ namespace kestrelin {
 namespace {
 
 using test::CurlCacheTest;
-using test::StoredGzip;
+using test::Gzipped;
 
 TEST_F(CurlCacheTest, BytesThatCannotStandInARequestLineAreSentEncoded) {
   const std::pair<std::string, std::string> cases[] = {  // as the engine holds it, as sent
@@ -76,7 +76,7 @@ TEST_F(CurlCacheTest, HttpsIsFetchedOnlyWhenTheAuthorityIsTrusted) {
 
 TEST_F(CurlCacheTest, CompressedBodiesAreStoredDecoded) {
   const std::string text(3000, 'g');
-  server.Declare("/packed.html", {.Body = StoredGzip(text), .ContentType = "application/x-thing",
+  server.Declare("/packed.html", {.Body = Gzipped(text), .ContentType = "application/x-thing",
                                   .Headers = {{"Content-Encoding", "gzip"}}});
   EXPECT_EQ(Fetched("/packed.html"), text);
   const auto requests = server.Requests();

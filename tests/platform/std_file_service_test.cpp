@@ -94,7 +94,7 @@ TEST_F(StdFileServiceTest, ListingsSeparateFilesFromFolders) {
 }
 
 // A half-written copy of a process that was killed is garbage: listings drop
-// and remove it. Copies of a live process and look-alike names stay.
+// it and then remove it. Copies of a live process and look-alike names stay.
 TEST_F(StdFileServiceTest, ListingsRemoveCopiesKilledProcessesLeftHalfWritten) {
   const pid_t gone = ::fork();
   if (gone == 0) ::_exit(0);
@@ -149,52 +149,47 @@ TEST_F(StdFileServiceTest, MovesIntoAFolderTakeTheirOwnName) {
   EXPECT_FALSE(fso.MoveFile(P("a.txt"), P("d/b.txt")));
 }
 
-TEST_F(StdFileServiceTest, ACopySharesTheBytesOfAFileWithOneNameOnly) {
+// CopyFile copies; LinkOrCopyFile gives a file with one name a second one,
+// never a file that has two already.
+TEST_F(StdFileServiceTest, OnlyLinkOrCopySharesTheBytesOfAFileWithOneName) {
   WriteFileAt("a", "bytes");
-  EXPECT_TRUE(fso.CopyFile(P("a"), P("b")));
+  EXPECT_TRUE(fso.CopyFile(P("a"), P("copy")));
+  EXPECT_EQ(fs::hard_link_count(P("a")), 1u);
+  EXPECT_TRUE(fso.LinkOrCopyFile(P("a"), P("b")));
   EXPECT_EQ(fs::hard_link_count(P("a")), 2u);  // one file system: nothing written twice
-  EXPECT_TRUE(fso.CopyFile(P("a"), P("c")));   // a has a second name now: real bytes
+  EXPECT_TRUE(fso.LinkOrCopyFile(P("a"), P("c")));  // a has a second name now: real bytes
   EXPECT_EQ(fs::hard_link_count(P("c")), 1u);
-  EXPECT_TRUE(fso.CopyFile(P("a"), P("b")));   // onto a second name of itself
-  EXPECT_EQ(Tree(""), (Files{"a", "b", "c"}));
-  EXPECT_TRUE(fso.WriteFile(P("a"), "new"));   // a write never reaches the other names
+  EXPECT_TRUE(fso.LinkOrCopyFile(P("a"), P("b")));  // onto a second name of itself
+  EXPECT_EQ(Tree(""), (Files{"a", "b", "c", "copy"}));
+  EXPECT_TRUE(fso.WriteFile(P("a"), "new"));  // a write never reaches the other names
   EXPECT_EQ(ReadFileAt("b"), "bytes");
-  EXPECT_EQ(ReadFileAt("c"), "bytes");
-
   // A link to a file is copied as the file's bytes, never as the link.
   fs::create_symlink("c", P("link"));
   WriteFileAt("d/link", "taken");
-  EXPECT_TRUE(fso.CopyFile(P("link"), P("d/link")));
+  EXPECT_TRUE(fso.LinkOrCopyFile(P("link"), P("d/link")));
   EXPECT_FALSE(fs::is_symlink(P("d/link")));
   EXPECT_EQ(ReadFileAt("d/link"), "bytes");
 }
 
 TEST_F(StdFileServiceTest, MovingOntoASecondNameOfTheSameFileKeepsOneName) {
-  // A listed file takes the same way as any other once its target is taken.
-  for (const auto move : {&StdFileService::MoveFile, &StdFileService::MoveListedFile}) {
-    const std::string at = move == &StdFileService::MoveFile ? "plain/" : "listed/";
-    WriteFileAt(at + "a", "bytes");
-    fs::create_hard_link(P(at + "a"), P(at + "b"));
-    EXPECT_TRUE((fso.*move)(P(at + "a"), P(at + "b")));
-    EXPECT_EQ(Tree(at), Files{"b"});
-    EXPECT_EQ(ReadFileAt(at + "b"), "bytes");
-    EXPECT_TRUE((fso.*move)(P(at + "b"), P(at + "b")));  // one name given twice stays
-    EXPECT_TRUE((fso.*move)(P(at + "b"), P(at + "./b")));
-    EXPECT_EQ(ReadFileAt(at + "b"), "bytes");
-    WriteFileAt(at + "c", "replaces");
-    EXPECT_TRUE((fso.*move)(P(at + "c"), P(at + "b")));
-    EXPECT_EQ(Tree(at), Files{"b"});
-    EXPECT_EQ(ReadFileAt(at + "b"), "replaces");
-    fs::create_symlink("b", P(at + "link"));  // a link moves as the link
-    EXPECT_TRUE((fso.*move)(P(at + "link"), P(at + "moved")));
-    EXPECT_TRUE(fs::is_symlink(P(at + "moved")));
-    EXPECT_FALSE(fs::exists(P(at + "link")));
-  }
-  WriteFileAt("b", "bytes");
+  WriteFileAt("a", "bytes");
+  fs::create_hard_link(P("a"), P("b"));
+  EXPECT_TRUE(fso.MoveFile(P("a"), P("b")));
+  EXPECT_EQ(Tree(""), Files{"b"});
+  EXPECT_TRUE(fso.MoveFile(P("b"), P("b")));  // one name given twice stays
+  EXPECT_TRUE(fso.MoveFile(P("b"), P("./b")));
+  EXPECT_EQ(ReadFileAt("b"), "bytes");
+  WriteFileAt("c", "replaces");
+  EXPECT_TRUE(fso.MoveFile(P("c"), P("b")));
+  EXPECT_EQ(Tree(""), Files{"b"});
+  EXPECT_EQ(ReadFileAt("b"), "replaces");
+  fs::create_symlink("b", P("link"));  // a link moves as the link
+  EXPECT_TRUE(fso.MoveFile(P("link"), P("moved")));
+  EXPECT_TRUE(fs::is_symlink(P("moved")));
   fs::create_directories(P("d"));
   fs::create_hard_link(P("b"), P("d/b"));
   EXPECT_TRUE(fso.MoveFolder(P("d"), P("e")));
-  EXPECT_EQ(ReadFileAt("e/b"), "bytes");
+  EXPECT_EQ(ReadFileAt("e/b"), "replaces");
 }
 
 TEST_F(StdFileServiceTest, TextFilesWriteReplaceAndAppend) {
