@@ -55,6 +55,7 @@ void StartCrawl(CrawlContext& ctx, std::string& URL, const CrawlOptions& options
   st.PageFolder = UrlFolder(URL);
   st.WebDomain = DetectWebDomain(host, st.SiteRoot);
   st.RobotsFound = kFalse;
+  ctx.Cache.SetRules(CrawlCacheRules(st, options));
 
   host.AddLine("Searching for \"robots.txt\"...");
   TipWhenHidden(host, options, "Searching for \"robots.txt\"", 1);

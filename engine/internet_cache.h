@@ -53,7 +53,7 @@ class InternetCache {
   // The facts of the last DownloadToCacheFile(url) of this crawl, failed or
   // not; all empty when `url` was not asked for in this crawl.
   virtual CopyFacts FactsOf(const std::string& /*url*/) { return {}; }
-  // Sets the rules for the fetches from now on (call before BeginCrawl).
+  // Sets the rules for the fetches started from now on.
   virtual void SetRules(CacheRules /*rules*/) {}
 
   // Optional hints for fetching ahead: `urls` will be asked for in this
@@ -65,6 +65,9 @@ class InternetCache {
   // Drops every fetch or size query started ahead that has not been asked
   // for yet.
   virtual void CancelUpcoming() {}
+  // Ends every transfer in progress, asked for or not, at once (a stop):
+  // those asked for fail; copies already complete stay, nothing partial.
+  virtual void StopTransfers() {}
 
   // Starts fetching `url` when that is still to be done and waits at most
   // `waitMs` for the fetch to end. True once DownloadToCacheFile(url) will

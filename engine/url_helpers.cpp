@@ -1,5 +1,6 @@
 #include "engine/url_helpers.h"
 
+#include "engine/robots_rules.h"
 #include "engine/text_lines.h"
 
 namespace kestrelin {
@@ -87,6 +88,22 @@ std::string NormalizePageText(std::string_view pageText) {
     }
   }
   return ReplaceAll(text, "-.,.-", "_");
+}
+
+CacheRules CrawlCacheRules(const CrawlState& state, const CrawlOptions& options) {
+  CacheRules rules;
+  const std::string scope = options.NoGoUp != 0 ? state.PageFolder : state.SiteRoot;
+  const bool external = options.FollowExternal != 0;
+  rules.RedirectAllowed = [&state, scope, external](const std::string& target) {
+    std::string asHttp = target;
+    if (scope.starts_with("http://") && asHttp.starts_with("https://")) asHttp.erase(4, 1);
+    if (!external && !target.starts_with(scope) && !asHttp.starts_with(scope)) return false;
+    return !IsRefusedByRobots(state, target);
+  };
+  if (options.LimitSize == 1 && options.SizeLimit > 0) {
+    rules.MaxBodyBytes = static_cast<std::uint64_t>(options.SizeLimit);
+  }
+  return rules;
 }
 
 }  // namespace kestrelin

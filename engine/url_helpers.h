@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "engine/crawl_context.h"
+#include "engine/crawl_options.h"
 
 namespace kestrelin {
 
@@ -27,5 +28,13 @@ std::string& NormalizeAttributes(std::string& pageText);
 // double quotes and every run of blanks after src, href, value or "="
 // disappears; other blanks and underscores are kept.
 std::string NormalizePageText(std::string_view pageText);
+
+// The internet cache's rules for a crawl whose SiteRoot and PageFolder are
+// set for its start page: a redirect is judged like a link of the site (in
+// scope unless external files are allowed, where an http address in scope
+// may move to https; not refused by robots.txt); with the size limit on, a
+// body may not grow past SizeLimit. The rules read `state`'s robots rules,
+// which stay fixed while files are fetched.
+CacheRules CrawlCacheRules(const CrawlState& state, const CrawlOptions& options);
 
 }  // namespace kestrelin

@@ -153,4 +153,6 @@ void CurlInternetCache::HintSizeQueries(const std::vector<std::string>& urls) {
 
 void CurlInternetCache::CancelUpcoming() { worker_->Cancel(false, false); }
 
+void CurlInternetCache::StopTransfers() { worker_->Cancel(true, false); }
+
 }  // namespace kestrelin

@@ -58,6 +58,7 @@ class CurlInternetCache : public InternetCache {
   // Aborts the hinted transfers still running, leaving nothing of them;
   // copies already complete stay in the cache folder.
   void CancelUpcoming() override;
+  void StopTransfers() override;
 
  private:
   // What this crawl learnt of one URL.

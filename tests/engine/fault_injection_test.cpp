@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "tests/engine/curl_crawl_test.h"
 #include "tests/engine/generated_site.h"
@@ -111,9 +113,19 @@ class FaultInjectionTest : public test::CurlCrawlTest,
     server.Redirect("/faults/untrusted.gif", tlsServer->BaseUrl() + "/untrusted.gif");
     tlsServer->Declare("/untrusted.gif", body, "image/gif");
     faults.push_back({"/faults/untrusted.gif", ""});
+    // Redirects are judged like links: out of the site (external files
+    // are off) and into a folder robots.txt forbids, they fail unfetched.
     server.Redirect("/faults/moved.gif", external.BaseUrl() + "/moved.gif", 301);
-    external.Declare("/moved.gif", "moved to another host", "image/gif");
-    faults.push_back({"/faults/moved.gif", "moved to another host"});
+    faults.push_back({"/faults/moved.gif", ""});
+    server.Redirect("/faults/to-private.gif", "/private/hidden.gif");
+    server.Declare("/private/hidden.gif", "hidden", "image/gif");
+    faults.push_back({"/faults/to-private.gif", GetParam() == Robots::Binary ? "hidden" : ""});
+    server.Redirect("/faults/moved-here.gif", "/faults/packed-pic.gif");
+    faults.push_back({"/faults/moved-here.gif", body});
+    // However slowly bytes trickle in, under 1 KB in the stall period fails.
+    DeclaredResponse trickle = made(Delivery::Stall);
+    trickle.StallMs = 200;
+    Declare("/faults/trickle.gif", trickle);
 
     // A compressed page arrives decoded, and its links are followed.
     const std::string packedPage = "<html><img src=\"packed-pic.gif\"></html>";
@@ -194,6 +206,8 @@ class FaultInjectionTest : public test::CurlCrawlTest,
       EXPECT_EQ(ReadFileAt("save/" + path), bytes) << path;
     }
     for (const auto& path : site.NeverFetched) EXPECT_EQ(server.RequestCount(path), 0) << path;
+    EXPECT_EQ(external.RequestCount("/moved.gif"), 0);
+    EXPECT_EQ(server.RequestCount("/private/hidden.gif") > 0, GetParam() == Robots::Binary);
 
     for (const auto& [name, bytes] : kProgramFiles) EXPECT_EQ(ReadFileAt("program/" + name), bytes);
     const std::string failures = ReadFileAt("program/fail.txt");
@@ -308,6 +322,45 @@ TEST_P(FetchAheadCrawlTest, TheLogTheFilesAndTheRequestsAreThoseOfOneAtATime) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Plain, FetchAheadCrawlTest, ::testing::Values(Robots::Plain));
+
+}  // namespace
+}  // namespace kestrelin
+
+namespace kestrelin {
+namespace {
+
+// A stop while a server trickles a file ends its transfer within a second:
+// the file is not delivered, nothing partial is left, and what came down
+// before the stop still lands.
+class TricklingStopTest : public test::CurlCrawlTest {};
+
+TEST_F(TricklingStopTest, AStopEndsTheTransferInProgressWithinASecond) {
+  WriteFileAt("site/d/index.html", "<img src=\"a.gif\"><img src=\"slow.gif\">");
+  WriteFileAt("site/d/a.gif", "a");
+  server.Declare("/d/slow.gif", {.Body = std::string(200000, 's'), .How = test::Delivery::Stall,
+                                 .StallMs = 100});
+  StartCache(2, 30);
+  NewContext();
+  std::chrono::steady_clock::time_point stopped{};
+  t->Host.OnYield = [&] {
+    const std::string last = t->Host.LineText(t->Host.LineCount());
+    if (stopped == decltype(stopped){} && last.ends_with("slow.gif") &&
+        server.RequestCount("/d/slow.gif") > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));  // bytes are trickling
+      stopped = std::chrono::steady_clock::now();
+      t->State.StopDownload = kTrue;
+    }
+  };
+  Crawl(server.BaseUrl() + "/d/index.html", {.RipPageOnly = 0, .NoGoUp = 0});
+  ASSERT_NE(stopped, decltype(stopped){});
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
+  const std::string log = t->Host.FormatFinalLog();
+  EXPECT_NE(log.find("Downloading stopped at command"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Could not download"), std::string::npos) << log;
+  EXPECT_EQ(test::ListTree(savePath), (std::vector<std::string>{"d/a.gif", "d/index.html"}));
+  for (const auto& name : test::ListTree(SandboxPath("inet"))) EXPECT_FALSE(name.ends_with(".part"));
+  cache.reset();  // its kept-alive connections go before the server
+}
 
 }  // namespace
 }  // namespace kestrelin

@@ -47,6 +47,7 @@ TEST_F(CurlCacheTest, EveryFailureGivesNothingAndLeavesNoFile) {
       {"/broken.bin", {.How = Delivery::BrokenChunked}},
       {"/drop.bin", {.How = Delivery::Drop}},
       {"/stall.bin", {.How = Delivery::Stall, .StallMs = 4000}},
+      {"/trickle.bin", {.How = Delivery::Stall, .StallMs = 200}},  // under 1 KB a second
       {"/silent.bin", {.DelayMs = 4000}},  // no answer within the stall timeout
   };
   for (auto [path, response] : declared) {

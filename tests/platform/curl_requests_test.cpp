@@ -1,5 +1,7 @@
 // What the cache sends and how it follows the server: request bytes,
 // redirects, https trust, compressed bodies and size queries.
+#include <chrono>
+
 #include "tests/platform/curl_cache_fixture.h"
 #include "tests/support/stored_gzip.h"
 
@@ -48,6 +50,84 @@ TEST_F(CurlCacheTest, RedirectsAreFollowedUpToTen) {
   for (const auto& [start, body] : cases) EXPECT_EQ(Fetched(start), body) << start;
   EXPECT_EQ(StrayCacheFiles(), test::Names{});
   EXPECT_EQ(CacheFiles().size(), 1u);
+}
+
+// The crawl's rules: each redirect target is judged before it is followed,
+// a body may not grow past the limit, whatever its length said, and an
+// encoded body may not decode into far more than arrived. Nothing of a
+// refused fetch is kept.
+TEST_F(CurlCacheTest, RedirectsAndBodiesObeyTheCrawlsRules) {
+  test::TestServer outside;
+  outside.Declare("/x.gif", "outside bytes");
+  server.Redirect("/away.gif", outside.BaseUrl() + "/x.gif");
+  server.Redirect("/here.gif", "/d/a.gif", 301);
+  server.Declare("/d/a.gif", "inside", "image/gif");
+  server.Redirect("/scheme.gif", "ftp://127.0.0.1/x.gif");
+  server.Declare("/big.bin", std::string(5000, 'b'));
+  server.Declare("/big-chunked.bin", {.Body = std::string(5000, 'b'), .How = test::Delivery::Chunked});
+  server.Declare("/small.bin", std::string(900, 's'));
+  const test::DeclaredResponse gzip{.Headers = {{"Content-Encoding", "gzip"}}};
+  server.Declare("/packed.bin", {.Body = Gzipped(std::string(5000, 'p')), .Headers = gzip.Headers});
+  server.Declare("/bomb.bin", {.Body = Gzipped(std::string(8 << 20, '0')), .Headers = gzip.Headers});
+  struct Row {
+    const char* path;
+    std::uint64_t limit;
+    std::string body, refused;
+    bool tooLarge;
+  };
+  const Row rows[] = {
+      {"/away.gif", 0, "<none>", outside.BaseUrl() + "/x.gif", false},
+      {"/here.gif", 0, "inside", "", false},
+      {"/scheme.gif", 0, "<none>", "ftp://127.0.0.1/x.gif", false},
+      {"/big.bin", 1000, "<none>", "", true},
+      {"/big-chunked.bin", 1000, "<none>", "", true},
+      {"/small.bin", 1000, std::string(900, 's'), "", false},
+      {"/packed.bin", 1000, "<none>", "", true},
+      {"/packed.bin", 0, std::string(5000, 'p'), "", false},
+      {"/bomb.bin", 0, "<none>", "", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    CacheRules rules;
+    rules.RedirectAllowed = [&](const std::string& to) { return to.starts_with(server.BaseUrl()); };
+    rules.MaxBodyBytes = row.limit;
+    cache->SetRules(rules);
+    cache->BeginCrawl();
+    EXPECT_EQ(Fetched(row.path), row.body);
+    const CopyFacts facts = cache->FactsOf(Url(row.path));
+    EXPECT_EQ(facts.RefusedRedirect, row.refused);
+    EXPECT_EQ(facts.TooLarge, row.tooLarge);
+    EXPECT_EQ(facts.FinalUrl, Url(row.body == "inside" ? "/d/a.gif" : row.path));
+  }
+  EXPECT_EQ(cache->FactsOf(Url("/bomb.bin")).ContentType, "text/html");
+  EXPECT_EQ(outside.TotalRequests(), 0);
+  EXPECT_EQ(StrayCacheFiles(), test::Names{});
+  EXPECT_EQ(CacheFiles().size(), 3u);  // a.gif, small.bin, packed.bin
+}
+
+// A stop ends every transfer at once, however slowly it trickles: the one
+// waited for fails, nothing partial stays, complete copies do.
+TEST_F(CurlCacheTest, AStopEndsEveryTransferWithinASecond) {
+  CurlCacheSettings patient = Settings();
+  patient.StallTimeoutSeconds = 30;
+  cache = MakeCache(patient);
+  server.Declare("/done.html", "complete");
+  ASSERT_EQ(Fetched("/done.html"), "complete");
+  const test::DeclaredResponse trickle{
+      .Body = std::string(100000, 't'), .How = test::Delivery::Stall, .StallMs = 100};
+  server.Declare("/trickle.bin", trickle);
+  server.Declare("/ahead.bin", trickle);
+  cache->HintUpcoming({Url("/ahead.bin")});
+  EXPECT_FALSE(cache->AwaitCopy(Url("/trickle.bin"), 500));
+  const auto stopped = std::chrono::steady_clock::now();
+  cache->StopTransfers();
+  EXPECT_TRUE(cache->AwaitCopy(Url("/trickle.bin"), 0));
+  EXPECT_EQ(cache->DownloadToCacheFile(Url("/trickle.bin")), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
+  EXPECT_EQ(server.RequestCount("/ahead.bin"), 1);
+  EXPECT_EQ(CacheFiles().size(), 1u);
+  EXPECT_EQ(StrayCacheFiles(), test::Names{});
+  cache.reset();  // its kept-alive connections go before the server
 }
 
 TEST_F(CurlCacheTest, HttpsIsFetchedOnlyWhenTheAuthorityIsTrusted) {
