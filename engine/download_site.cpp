@@ -43,6 +43,7 @@ void StartCrawl(CrawlContext& ctx, std::string& URL, const CrawlOptions& options
   st.HadFailures = kFalse;
   st.StartTime = ctx.Time.SecondsOfDay();
   host.ClearLog();
+  ctx.Cache.SetRules({});  // robots.txt is read before this crawl's rules are known
   ctx.Cache.BeginCrawl();
 
   URL = NormalizeStartUrl(URL);
@@ -55,12 +56,12 @@ void StartCrawl(CrawlContext& ctx, std::string& URL, const CrawlOptions& options
   st.PageFolder = UrlFolder(URL);
   st.WebDomain = DetectWebDomain(host, st.SiteRoot);
   st.RobotsFound = kFalse;
-  ctx.Cache.SetRules(CrawlCacheRules(st, options));
 
   host.AddLine("Searching for \"robots.txt\"...");
   TipWhenHidden(host, options, "Searching for \"robots.txt\"", 1);
   YieldTwice(host);
   LoadRobotsRules(ctx, st.WebDomain, st.SiteRoot, st.PageFolder);
+  ctx.Cache.SetRules(CrawlCacheRules(st, options));
   st.PageCount = 0;
 }
 

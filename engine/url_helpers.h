@@ -29,12 +29,12 @@ std::string& NormalizeAttributes(std::string& pageText);
 // disappears; other blanks and underscores are kept.
 std::string NormalizePageText(std::string_view pageText);
 
-// The internet cache's rules for a crawl whose SiteRoot and PageFolder are
-// set for its start page: a redirect is judged like a link of the site (in
-// scope unless external files are allowed, where an http address in scope
-// may move to https; not refused by robots.txt); with the size limit on, a
-// body may not grow past SizeLimit. The rules read `state`'s robots rules,
-// which stay fixed while files are fetched.
+// The internet cache's rules for a crawl whose SiteRoot, PageFolder and
+// robots rules are set for its start page: a redirect is judged like a link
+// of the site (in scope unless external files are allowed, where an http
+// address in scope may move to https; not refused by robots.txt); with the
+// size limit on, a body may not grow past SizeLimit. The rules keep copies
+// of what they read.
 CacheRules CrawlCacheRules(const CrawlState& state, const CrawlOptions& options);
 
 }  // namespace kestrelin

@@ -1,5 +1,4 @@
-// The pieces the curl cache is built from: names, sidecars, request bytes,
-// response headers and the joined authority bundle.
+// How the cache names its copies and keeps validators beside them.
 #include "platform/cache_entry.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +6,6 @@
 #include <fstream>
 #include <set>
 
-#include "platform/ca_bundle.h"
-#include "platform/request_url.h"
-#include "platform/response_headers.h"
 #include "tests/support/sandbox.h"
 
 namespace kestrelin {
@@ -54,51 +50,6 @@ TEST_F(SidecarTest, RecordsValidatorsForItsOwnUrlAndUnchangedCopyOnly) {
   EXPECT_FALSE(std::filesystem::exists(SandboxPath("bad.meta")));
   std::ofstream(body, std::ios::binary | std::ios::app) << " edited";  // through a hard link
   EXPECT_FALSE(ReadSidecar(path, "http://h/a b.html", body).has_value());
-}
-
-TEST(RequestUrl, EncodesOnlyBytesThatCannotStandInARequestLine) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"http://h/a b.html", "http://h/a%20b.html"},
-      {"http://h/\xc3\xa9t\xe9.html", "http://h/%C3%A9t%E9.html"},
-      {std::string("http://h/\x00\x1f\x7f", 12), "http://h/%00%1F%7F"},
-      {"http://h/a%20b.html?q=1&r=~_-.!*'()", "http://h/a%20b.html?q=1&r=~_-.!*'()"},
-      {"", ""},
-  };
-  for (const auto& [url, sent] : cases) EXPECT_EQ(RequestUrl(url), sent) << url;
-}
-
-TEST(ResponseHeaders, KeepsTheFinalResponsesFields) {
-  ResponseHeaders headers;
-  const char* lines[] = {"HTTP/1.1 301 Moved\r\n", "Content-Length: 5\r\n", "ETag: \"old\"\r\n",
-                         "Location: /new\r\n", "\r\n", "HTTP/1.1 200 OK\r\n",
-                         "content-LENGTH:   2048 \r\n", "Content-Type: text/html\r\n",
-                         "Content-Encoding: gzip\r\n",
-                         "Last-Modified: Tue, 01 Dec 2026 10:00:00 GMT\r\n",
-                         "X-Content-Length: 7\r\n", "\r\n"};
-  for (const char* line : lines) headers.Take(line);
-  EXPECT_TRUE(headers.Complete);
-  EXPECT_EQ(headers.Status, 200);
-  EXPECT_EQ(headers.ContentLength, "2048");
-  EXPECT_EQ(headers.ContentType, "text/html");
-  EXPECT_TRUE(headers.Encoded);
-  EXPECT_EQ(headers.Location, "");
-  EXPECT_EQ(headers.Version.ETag, "");
-  EXPECT_EQ(headers.Version.LastModified, "Tue, 01 Dec 2026 10:00:00 GMT");
-}
-
-class CaBundleTest : public test::SandboxedTest {};
-
-TEST_F(CaBundleTest, JoinsTheSystemBundleAndTheExtraAuthority) {
-  WriteFileAt("system.pem", "SYSTEM CERTS");  // no final line end
-  WriteFileAt("extra.pem", "EXTRA CERT\n");
-  EXPECT_EQ(CombinedCaBundle(SandboxPath("extra.pem"), SandboxPath("system.pem")),
-            "SYSTEM CERTS\nEXTRA CERT\n");
-  EXPECT_EQ(CombinedCaBundle("", SandboxPath("system.pem")), "");
-  EXPECT_EQ(CombinedCaBundle(SandboxPath("missing.pem"), SandboxPath("system.pem")), "");
-  // The system bundle curl was built with comes first when none is named.
-  const std::string joined = CombinedCaBundle(SandboxPath("extra.pem"));
-  EXPECT_EQ(joined.substr(joined.size() - 11), "EXTRA CERT\n");
-  EXPECT_GT(joined.size(), 1000u);
 }
 
 }  // namespace
