@@ -12,15 +12,6 @@
 namespace kestrelin {
 namespace {
 
-void ReportStop(CrawlContext& ctx) {
-  CrawlHost& host = ctx.Host;
-  ctx.Cache.CancelUpcoming();
-  host.AddLine("Downloading stopped at command");
-  host.SetLineRed(host.LineCount());
-  host.MakeLineVisible(host.LineCount());
-  YieldTwice(host);
-}
-
 // Turns the file's own line into the red failure line keyed by link + " (" +
 // page + ")". When that line is already gone (a good copy removed it before
 // the copy turned out empty) a new line takes its place rather than
@@ -112,6 +103,15 @@ void DownloadOne(CrawlContext& ctx, long i, long pageIndex, const std::string& p
 }
 
 }  // namespace
+
+void ReportStop(CrawlContext& ctx) {
+  CrawlHost& host = ctx.Host;
+  ctx.Cache.CancelUpcoming();
+  host.AddLine("Downloading stopped at command");
+  host.SetLineRed(host.LineCount());
+  host.MakeLineVisible(host.LineCount());
+  YieldTwice(host);
+}
 
 bool RunDownloadPass(CrawlContext& ctx, long& fileIndex, long pageIndex, const std::string& pageUrl,
                      const CrawlOptions& options) {

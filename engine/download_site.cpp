@@ -98,6 +98,10 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   st.PageCacheFile = DownloadToCache(ctx, URL);
   if (!EndsWithSeparator(SavePath)) SavePath += kPathSeparator;
 
+  if (st.PageCacheFile.empty() && st.StopDownload == kTrue) {  // a stop ended its transfer
+    ReportStop(ctx);
+    return true;
+  }
   if (st.PageCacheFile.empty()) {
     ReportUnreachablePage(ctx, URL, options);
     return false;
