@@ -4,7 +4,7 @@
 // DownloadToCacheFile and ContentLengthHeader wait until they have their
 // answer; a crawl that must stay responsive waits with AwaitCopy and
 // AwaitSize in short slices instead, yielding to its host between them
-// (see cache_waiting.h).
+// (see crawl_waiting.h).
 #include <cstdint>
 #include <functional>
 #include <string>
