@@ -17,7 +17,7 @@ bool MarkCopyFailure(CrawlHost& host, const std::string& SourcePath,
 bool CopyDownloadedFile(CrawlContext& ctx, const std::string& SourcePath,
                         const std::string& TargetPath, int NoValidate, const std::string& Link) {
   CrawlHost& host = ctx.Host;
-  if (!ctx.FSO.CopyFile(SourcePath, TargetPath)) {
+  if (!ctx.FSO.LinkOrCopyFile(SourcePath, TargetPath)) {
     // A line that cannot carry its failure record would read as a plain
     // line; it goes instead.
     if (!MarkCopyFailure(host, SourcePath, TargetPath)) host.RemoveLine(host.LineCount());

@@ -2,6 +2,7 @@
 
 #include "engine/complete_pages.h"
 #include "engine/copy_downloaded_file.h"
+#include "engine/crawl_waiting.h"
 #include "engine/flattened_name.h"
 #include "engine/link_extraction.h"
 #include "engine/paths.h"
@@ -12,28 +13,14 @@
 namespace kestrelin {
 namespace {
 
-void YieldTwice(CrawlHost& host) {
-  host.YieldEvents();
-  host.YieldEvents();
-}
-
-void ReportStop(CrawlContext& ctx) {
-  CrawlHost& host = ctx.Host;
-  ctx.Cache.CancelUpcoming();
-  host.AddLine("Downloading stopped at command");
-  host.SetLineRed(host.LineCount());
-  host.MakeLineVisible(host.LineCount());
-  YieldTwice(host);
-}
-
 // Turns the file's own line into the red failure line keyed by link + " (" +
 // page + ")". When that line is already gone (a good copy removed it before
 // the copy turned out empty) a new line takes its place rather than
 // recolouring someone else's.
 void MarkDownloadFailure(CrawlContext& ctx, long fileLine, const std::string& link,
-                         const std::string& pageUrl) {
+                         const std::string& pageUrl, const std::string& why = {}) {
   CrawlHost& host = ctx.Host;
-  const std::string text = "Could not download " + link;
+  const std::string text = "Could not download " + link + why;
   const std::string key = link + " (" + pageUrl + ")";
   if (host.LineCount() == fileLine) {
     host.SetLineText(fileLine, text);
@@ -50,6 +37,22 @@ void MarkDownloadFailure(CrawlContext& ctx, long fileLine, const std::string& li
 // cut short by a failed copy) is taken out of the working folder.
 void DiscardWorkingCopy(CrawlContext& ctx, const std::string& workingPath) {
   if (ctx.FSO.FileSize(workingPath)) ctx.FSO.DeleteFile(workingPath);
+}
+
+// The fetch gave no copy. A stop ended it: the file was not fetched and
+// is no failure, its line goes. A redirect the crawl's rules refuse and a
+// body past the size limit say so on the failure line.
+void ReportNoCopy(CrawlContext& ctx, long fileLine, const std::string& link,
+                  const std::string& pageUrl) {
+  if (ctx.State.StopDownload == kTrue) {
+    if (ctx.Host.LineCount() == fileLine) ctx.Host.RemoveLine(fileLine);
+    return;
+  }
+  const CopyFacts facts = ctx.Cache.FactsOf(link);
+  std::string why;
+  if (!facts.RefusedRedirect.empty()) why = " (redirected to " + facts.RefusedRedirect + ")";
+  else if (facts.TooLarge) why = " (larger than the size limit, not downloaded)";
+  MarkDownloadFailure(ctx, fileLine, link, pageUrl, why);
 }
 
 bool MayCrawl(const CrawlState& st, const std::string& link, const CrawlOptions& options) {
@@ -81,9 +84,9 @@ void DownloadOne(CrawlContext& ctx, long i, long pageIndex, const std::string& p
   host.MakeLineVisible(host.LineCount());
   YieldTwice(host);
 
-  const std::string cachedFile = ctx.Cache.DownloadToCacheFile(link);
+  const std::string cachedFile = DownloadToCache(ctx, link);
   if (cachedFile.empty()) {
-    MarkDownloadFailure(ctx, fileLine, link, pageUrl);
+    ReportNoCopy(ctx, fileLine, link, pageUrl);
     return;
   }
   const std::string workingName = CopyWorkingName(ctx, link, options);
@@ -104,6 +107,15 @@ void DownloadOne(CrawlContext& ctx, long i, long pageIndex, const std::string& p
 
 }  // namespace
 
+void ReportStop(CrawlContext& ctx) {
+  CrawlHost& host = ctx.Host;
+  ctx.Cache.CancelUpcoming();
+  host.AddLine("Downloading stopped at command");
+  host.SetLineRed(host.LineCount());
+  host.MakeLineVisible(host.LineCount());
+  YieldTwice(host);
+}
+
 bool RunDownloadPass(CrawlContext& ctx, long& fileIndex, long pageIndex, const std::string& pageUrl,
                      const CrawlOptions& options) {
   CrawlState& st = ctx.State;
@@ -118,6 +130,11 @@ bool RunDownloadPass(CrawlContext& ctx, long& fileIndex, long pageIndex, const s
     ctx.Host.SetBarValue(FilePercent(i, st.FileCount));
     YieldTwice(ctx.Host);
     fileIndex = i + 1;
+    // A stop that ended this file's transfer (it may be the pass's last).
+    if (st.StopDownload == kTrue) {
+      ReportStop(ctx);
+      return true;
+    }
   }
   return false;
 }

@@ -13,4 +13,8 @@ namespace kestrelin {
 bool RunDownloadPass(CrawlContext& ctx, long& fileIndex, long pageIndex, const std::string& pageUrl,
                      const CrawlOptions& options);
 
+// Drops what the cache fetches ahead and adds the red "Downloading stopped
+// at command" line.
+void ReportStop(CrawlContext& ctx);
+
 }  // namespace kestrelin

@@ -4,6 +4,7 @@
 
 #include "engine/complete_pages.h"
 #include "engine/crawl_completion.h"
+#include "engine/crawl_waiting.h"
 #include "engine/download_pass.h"
 #include "engine/duplicate_removal.h"
 #include "engine/fetch_ahead_plan.h"
@@ -18,11 +19,6 @@
 
 namespace kestrelin {
 namespace {
-
-void YieldTwice(CrawlHost& host) {
-  host.YieldEvents();
-  host.YieldEvents();
-}
 
 // Every line the driver adds or changes is scrolled into view and painted.
 void ShowLastLine(CrawlHost& host) {
@@ -55,6 +51,7 @@ bool StartCrawl(CrawlContext& ctx, std::string& SavePath, std::string& URL,
   st.UnplacedItems = 0;
   st.StartTime = ctx.Time.SecondsOfDay();
   host.ClearLog();
+  ctx.Cache.SetRules({});  // robots.txt is read before this crawl's rules are known
   ctx.Cache.BeginCrawl();
 
   URL = NormalizeStartUrl(URL);
@@ -86,6 +83,7 @@ bool StartCrawl(CrawlContext& ctx, std::string& SavePath, std::string& URL,
   TipWhenHidden(host, options, "Searching for \"robots.txt\"", 1);
   YieldTwice(host);
   LoadRobotsRules(ctx, st.WebDomain, st.SiteRoot, st.PageFolder);
+  ctx.Cache.SetRules(CrawlCacheRules(st, options));
   st.PageCount = 0;
   return true;
 }
@@ -125,6 +123,10 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   if (options.CompletePages == 1 && PageAddress(ctx, URL) == URL + "/") st.PageFolder = URL + "/";
   if (!EndsWithSeparator(SavePath)) SavePath += kPathSeparator;
 
+  if (st.PageCacheFile.empty() && st.StopDownload == kTrue) {  // a stop ended its transfer
+    ReportStop(ctx);
+    return true;
+  }
   if (st.PageCacheFile.empty()) {
     ReportUnreachablePage(ctx, URL, options);
     return false;

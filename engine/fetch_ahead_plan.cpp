@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/crawl_waiting.h"
 #include "engine/link_extraction.h"
 #include "engine/page_text.h"
 #include "engine/url_helpers.h"
@@ -32,37 +33,32 @@ void FetchAheadPlan::HintSizesBeforeExtraction(CrawlContext& ctx, const std::str
                                                const CrawlOptions& options) {
   if (options.LimitSize != 1 || previewed_.count(pageUrl)) return;
   const std::vector<std::string> links =
-      PreviewSizeQueries(ctx, pageText, options.NoDownload, options.OnlyDownload, options.NoGoUp,
+      PreviewSizeQueries(ctx, ctx.State.PageFolder, pageText, options.NoDownload, options.OnlyDownload, options.NoGoUp,
                          options.FollowExternal);
   if (!links.empty()) ctx.Cache.HintSizeQueries(links);
 }
 
 // Every later page in PageLinks was downloaded by an earlier pass under
-// this spelling, so its copy comes from the cache without a request. The
-// page's folder is the one link extraction resolves against; it is put
-// back afterwards.
+// this spelling, so its copy comes from the cache without a request. Its
+// links are resolved against its own folder.
 void FetchAheadPlan::HintLinksOfPage(CrawlContext& ctx, const std::string& pageUrl,
                                      const CrawlOptions& options) {
-  CrawlState& st = ctx.State;
-  std::string cacheFile = ctx.Cache.DownloadToCacheFile(pageUrl);
+  std::string cacheFile = DownloadToCache(ctx, pageUrl);
   const std::uint64_t copySize = ReadPageText(ctx.FSO, cacheFile, pageText_);
   if (copySize == 0) return;
   pageText_ = NormalizePageText(pageText_);
-  std::string currentFolder = std::move(st.PageFolder);
-  st.PageFolder = UrlFolder(pageUrl);
+  const std::string folder = UrlFolder(pageUrl);
   // With the size limit on, which links are fetched depends on their sizes:
   // only the size queries are hinted then, and nothing is kept.
   if (options.LimitSize == 1) {
     const std::vector<std::string> queries =
-        PreviewSizeQueries(ctx, pageText_, options.NoDownload, options.OnlyDownload,
+        PreviewSizeQueries(ctx, folder, pageText_, options.NoDownload, options.OnlyDownload,
                            options.NoGoUp, options.FollowExternal);
-    st.PageFolder = std::move(currentFolder);
     if (!queries.empty()) ctx.Cache.HintSizeQueries(queries);
     return;
   }
-  LinksPreview preview = PreviewLinks(ctx, pageText_, options.NoDownload, options.OnlyDownload,
-                                      options.NoGoUp, options.FollowExternal);
-  st.PageFolder = std::move(currentFolder);
+  LinksPreview preview = PreviewLinks(ctx, folder, pageText_, options.NoDownload,
+                                      options.OnlyDownload, options.NoGoUp, options.FollowExternal);
   if (!preview.Links.empty()) ctx.Cache.HintUpcoming(preview.Links);
   previews_[pageUrl] = {std::move(cacheFile), copySize, std::move(preview.Links),
                         pageText_.substr(preview.RestAt)};

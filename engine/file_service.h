@@ -27,14 +27,16 @@ class FileService {
 
   // Copies a file, replacing an existing destination file.
   virtual bool CopyFile(const std::string& source, const std::string& destination) = 0;
+  // CopyFile, except that a regular file with no other name may get the
+  // destination as a second name (a hard link) instead of a copy of its
+  // bytes: for a file neither side changes in place (the internet cache's
+  // copies, which notice an edit by their size and time).
+  virtual bool LinkOrCopyFile(const std::string& source, const std::string& destination) {
+    return CopyFile(source, destination);
+  }
   // The effect of CopyFile followed by DeleteFile of the source, done as a
   // rename where the file system allows it.
   virtual bool MoveFile(const std::string& source, const std::string& destination) = 0;
-  // MoveFile for a file that Files() has just listed, which spares the
-  // look at what the source is.
-  virtual bool MoveListedFile(const std::string& source, const std::string& destination) {
-    return MoveFile(source, destination);
-  }
   // Removes a file, read-only or not.
   virtual bool DeleteFile(const std::string& path) = 0;
 

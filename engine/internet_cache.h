@@ -1,6 +1,10 @@
 #pragma once
 // The internet-cache download service: fetches a URL into a local cache and
 // says where the complete copy lies. Implemented over libcurl in platform/.
+// DownloadToCacheFile and ContentLengthHeader wait until they have their
+// answer; a crawl that must stay responsive waits with AwaitCopy and
+// AwaitSize in short slices instead, yielding to its host between them
+// (see crawl_waiting.h).
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -49,7 +53,7 @@ class InternetCache {
   // The facts of the last DownloadToCacheFile(url) of this crawl, failed or
   // not; all empty when `url` was not asked for in this crawl.
   virtual CopyFacts FactsOf(const std::string& /*url*/) { return {}; }
-  // Sets the rules for the fetches from now on (call before BeginCrawl).
+  // Sets the rules for the fetches started from now on.
   virtual void SetRules(CacheRules /*rules*/) {}
 
   // Optional hints for fetching ahead: `urls` will be asked for in this
@@ -61,12 +65,16 @@ class InternetCache {
   // Drops every fetch or size query started ahead that has not been asked
   // for yet.
   virtual void CancelUpcoming() {}
+  // Ends every transfer in progress, asked for or not, at once (a stop):
+  // those asked for fail; copies already complete stay, nothing partial.
+  virtual void StopTransfers() {}
 
-  // `hook` is called now and then (at most every 50 ms) while a call above
-  // waits on the network, so that a window can repaint during one long
-  // transfer. The hook must not call back into the cache. An empty hook
-  // removes it.
-  virtual void SetWaitingHook(std::function<void()> /*hook*/) {}
+  // Starts fetching `url` when that is still to be done and waits at most
+  // `waitMs` for the fetch to end. True once DownloadToCacheFile(url) will
+  // answer without waiting; false when the fetch still runs.
+  virtual bool AwaitCopy(const std::string& /*url*/, int /*waitMs*/) { return true; }
+  // The same for ContentLengthHeader(url).
+  virtual bool AwaitSize(const std::string& /*url*/, int /*waitMs*/) { return true; }
 };
 
 }  // namespace kestrelin

@@ -72,7 +72,7 @@ bool MoveEntries(FileService& fso, const std::string& from, const std::string& t
     for (const auto& folder : *folders) fso.MoveFolder(folder.Path, into);
   }
   if (const auto files = fso.Files(from)) {
-    for (const auto& file : *files) fso.MoveListedFile(file.Path, JoinPath(to, file.Name));
+    for (const auto& file : *files) fso.MoveFile(file.Path, JoinPath(to, file.Name));
   }
   return HoldsNothing(fso, from);
 }

@@ -152,13 +152,14 @@ bool LacksPathSlash(std::string_view url) {
   return from >= url.size() || url.find('/', from) == npos;
 }
 
-std::string MakeAbsolute(std::string_view value, const CrawlState& state) {
+std::string MakeAbsolute(std::string_view value, const CrawlState& state,
+                         const std::string& pageFolder) {
   std::string link;
   if (IsWebScheme(LeadingScheme(value))) {
     link = WithLowerCaseScheme(value);
   } else if (value.starts_with("//")) {
     // Protocol-relative: the page's own scheme.
-    const std::string_view pageScheme = LeadingScheme(state.PageFolder);
+    const std::string_view pageScheme = LeadingScheme(pageFolder);
     link = std::string(pageScheme.empty() ? "http" : pageScheme) + ":" + std::string(value);
   } else {
     link = value;
@@ -168,25 +169,26 @@ std::string MakeAbsolute(std::string_view value, const CrawlState& state) {
       joined = true;
     }
     if (link.starts_with("./")) {
-      link = state.PageFolder + RemoveEvery(link, "./");
+      link = pageFolder + RemoveEvery(link, "./");
       joined = true;
     }
     if (link.starts_with("../")) {
-      link = ResolveRelativeLink(link, state.PageFolder);
+      link = ResolveRelativeLink(link, pageFolder);
       joined = true;
     }
-    if (!joined) link = state.PageFolder + link;
+    if (!joined) link = pageFolder + link;
   }
   if (link.starts_with("http") && LacksPathSlash(link)) link += '/';
   return link;
 }
 
 // The tests on the absolute link: scope, robots rules, size and the dot.
-bool PassesLinkTests(CrawlContext& ctx, const std::string& link, bool accept, int LimitSize,
-                     std::int64_t SizeLimit, int NoGoUp, int FollowExternal, int DownloadUnknown) {
+bool PassesLinkTests(CrawlContext& ctx, const std::string& link, const std::string& pageFolder,
+                     bool accept, int LimitSize, std::int64_t SizeLimit, int NoGoUp,
+                     int FollowExternal, int DownloadUnknown) {
   CrawlState& state = ctx.State;
   if (FollowExternal == 0) {
-    const std::string& prefix = NoGoUp != 0 ? state.PageFolder : state.SiteRoot;
+    const std::string& prefix = NoGoUp != 0 ? pageFolder : state.SiteRoot;
     if (!link.starts_with(prefix)) accept = false;
   }
   if (IsRefusedByRobots(state, link)) accept = false;
@@ -247,7 +249,8 @@ void AppendFileLink(CrawlContext& ctx, std::string link) {
 // not yet decoded), in page order; returns where the text after the last
 // value read begins.
 template <typename OnLink>
-std::size_t ForEachAcceptedLink(CrawlContext& ctx, std::string_view text, int NoDownload,
+std::size_t ForEachAcceptedLink(CrawlContext& ctx, const std::string& pageFolder,
+                                std::string_view text, int NoDownload,
                                 int OnlyDownload, int LimitSize, std::int64_t SizeLimit,
                                 int NoGoUp, int FollowExternal, int DownloadUnknown,
                                 OnLink&& onLink) {
@@ -257,8 +260,8 @@ std::size_t ForEachAcceptedLink(CrawlContext& ctx, std::string_view text, int No
   while (scanner.Next(rawValue)) {
     const std::string_view value = TrimValue(WithoutTabsAndLineBreaks(rawValue, cleaned));
     const bool valueAccepted = PassesValueTests(ctx.Types, value, NoDownload, OnlyDownload);
-    const std::string link = MakeAbsolute(value, ctx.State);
-    if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal,
+    const std::string link = MakeAbsolute(value, ctx.State, pageFolder);
+    if (PassesLinkTests(ctx, link, pageFolder, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal,
                         DownloadUnknown)) {
       onLink(link);
     }
@@ -281,17 +284,19 @@ void ExtractLinks(CrawlContext& ctx, std::string& PageText, int NoDownload, int 
                   int LimitSize, std::int64_t SizeLimit, int NoGoUp, int FollowExternal,
                   int DownloadUnknown) {
   const std::size_t cursor =
-      ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, LimitSize, SizeLimit, NoGoUp,
+      ForEachAcceptedLink(ctx, ctx.State.PageFolder, PageText, NoDownload, OnlyDownload, LimitSize,
+                          SizeLimit, NoGoUp,
                           FollowExternal, DownloadUnknown,
                           [&](const std::string& link) { AppendFileLink(ctx, DecodeFolderPart(link)); });
   PageText.erase(0, cursor);
 }
 
-LinksPreview PreviewLinks(CrawlContext& ctx, std::string_view PageText, int NoDownload,
+LinksPreview PreviewLinks(CrawlContext& ctx, const std::string& pageFolder,
+                          std::string_view PageText, int NoDownload,
                           int OnlyDownload, int NoGoUp, int FollowExternal) {
   LinksPreview preview;
   preview.RestAt = ForEachAcceptedLink(
-      ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal, 1,
+      ctx, pageFolder, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal, 1,
       [&](const std::string& link) { preview.Links.push_back(DecodeFolderPart(link)); });
   return preview;
 }
@@ -310,18 +315,21 @@ void AppendNeededLinks(CrawlContext& ctx, const std::vector<std::string>& links,
     const bool valueAccepted =
         PassesValueTests(ctx.Types, folder ? link + "index.html" : link, NoDownload, OnlyDownload);
     if (LacksPathSlash(link)) link += '/';
-    if (PassesLinkTests(ctx, link, valueAccepted, LimitSize, SizeLimit, NoGoUp, FollowExternal,
+    if (PassesLinkTests(ctx, link, ctx.State.PageFolder, valueAccepted, LimitSize, SizeLimit,
+                        NoGoUp, FollowExternal,
                         DownloadUnknown)) {
       AppendFileLink(ctx, DecodeFolderPart(link));
     }
   }
 }
 
-std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, std::string_view PageText,
+std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, const std::string& pageFolder,
+                                            std::string_view PageText,
                                             int NoDownload, int OnlyDownload, int NoGoUp,
                                             int FollowExternal) {
   std::vector<std::string> links;
-  ForEachAcceptedLink(ctx, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp, FollowExternal, 1,
+  ForEachAcceptedLink(ctx, pageFolder, PageText, NoDownload, OnlyDownload, 0, 0, NoGoUp,
+                      FollowExternal, 1,
                       [&](const std::string& link) {
                         if (!IsPageExtension(link)) links.push_back(link);
                       });

@@ -34,10 +34,12 @@ struct LinksPreview {
   std::size_t RestAt = 0;
 };
 
-// The preview of `PageText`, without appending anything or touching the
-// progress log. Used to fetch the links of later pages ahead of their turn.
-LinksPreview PreviewLinks(CrawlContext& ctx, std::string_view PageText, int NoDownload,
-                          int OnlyDownload, int NoGoUp, int FollowExternal);
+// The preview of `PageText`, a page in `pageFolder`, without appending
+// anything or touching the progress log. Used to fetch the links of later
+// pages ahead of their turn.
+LinksPreview PreviewLinks(CrawlContext& ctx, const std::string& pageFolder,
+                          std::string_view PageText, int NoDownload, int OnlyDownload, int NoGoUp,
+                          int FollowExternal);
 
 // Appends `links`, from the preview of the page now crawled, to FileLinks
 // as ExtractLinks would have.
@@ -46,9 +48,9 @@ void AppendPreviewedLinks(CrawlContext& ctx, std::vector<std::string> links);
 // The links whose size ExtractLinks will ask for with the size limit on, in
 // order (absolute, as asked; links without a dot are left out, though
 // their size is asked too), without asking or appending anything.
-std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, std::string_view PageText,
-                                            int NoDownload, int OnlyDownload, int NoGoUp,
-                                            int FollowExternal);
+std::vector<std::string> PreviewSizeQueries(CrawlContext& ctx, const std::string& pageFolder,
+                                            std::string_view PageText, int NoDownload,
+                                            int OnlyDownload, int NoGoUp, int FollowExternal);
 
 // Appends each of `links` (absolute addresses a page or style sheet needs,
 // read by complete_pages.h) that passes the same tests as ExtractLinks'

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/crawl_waiting.h"
 #include "engine/folder_walk.h"
 #include "engine/name_clashes.h"
 #include "engine/paths.h"
@@ -12,11 +13,6 @@
 
 namespace kestrelin {
 namespace {
-
-void YieldTwice(CrawlHost& host) {
-  host.YieldEvents();
-  host.YieldEvents();
-}
 
 void ShowStage(CrawlContext& ctx, long line, const std::string& text, int HideDLing) {
   CrawlHost& host = ctx.Host;
@@ -45,7 +41,7 @@ void SplitOne(CrawlContext& ctx, const std::string& folder, const FolderEntry& f
     }
     if (exists) walk.MarkExisting(newFolder);
   }
-  ctx.FSO.MoveListedFile(file.Path, JoinPath(newFolder, step.Name));
+  ctx.FSO.MoveFile(file.Path, JoinPath(newFolder, step.Name));
 }
 
 }  // namespace
@@ -87,7 +83,7 @@ void MoveIntoSavePath(CrawlContext& ctx, const std::string& destination) {
     for (const auto& folder : *folders) fso.MoveFolder(folder.Path, destination);
   }
   if (const auto files = fso.Files(ctx.State.CachePath)) {
-    for (const auto& file : *files) fso.MoveListedFile(file.Path, JoinPath(destination, file.Name));
+    for (const auto& file : *files) fso.MoveFile(file.Path, JoinPath(destination, file.Name));
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "engine/crawl_waiting.h"
+
 namespace kestrelin {
 
 bool IsKnownLength(const std::string& contentLength) {
@@ -10,7 +12,7 @@ bool IsKnownLength(const std::string& contentLength) {
 }
 
 std::int64_t GetRemoteSize(CrawlContext& ctx, const std::string& link) {
-  ctx.State.ContentLength = ctx.Cache.ContentLengthHeader(link);
+  ctx.State.ContentLength = RemoteLengthHeader(ctx, link);
   const std::string& text = ctx.State.ContentLength;
   std::size_t p = 0;
   while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) ++p;

@@ -27,8 +27,12 @@ class RequestEncodingCache : public InternetCache {
   void HintUpcoming(const std::vector<std::string>& urls) override;
   void HintSizeQueries(const std::vector<std::string>& urls) override;
   void CancelUpcoming() override { inner_.CancelUpcoming(); }
-  void SetWaitingHook(std::function<void()> hook) override {
-    inner_.SetWaitingHook(std::move(hook));
+  void StopTransfers() override { inner_.StopTransfers(); }
+  bool AwaitCopy(const std::string& url, int waitMs) override {
+    return inner_.AwaitCopy(Target(url), waitMs);
+  }
+  bool AwaitSize(const std::string& url, int waitMs) override {
+    return inner_.AwaitSize(Target(url), waitMs);
   }
 
  private:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/crawl_waiting.h"
 #include "engine/text_lines.h"
 #include "engine/url_helpers.h"
 
@@ -12,11 +13,6 @@ namespace {
 constexpr std::string_view kNotFound =
     "No \"robots.txt\" file found.  All files that can be found will be downloaded.";
 constexpr std::string_view kDisallow = "Disallow: ";
-
-void YieldTwice(CrawlHost& host) {
-  host.YieldEvents();
-  host.YieldEvents();
-}
 
 void ShowOutcome(CrawlHost& host, std::string_view text) {
   host.SetLineText(host.LineCount(), std::string(text));

@@ -79,7 +79,7 @@ class SplitPlan {
     for (const PlannedFile& file : files_) {
       if (!file.Moves()) continue;
       const std::string original = PathOf(file.Original);
-      if (fso_.MoveListedFile(original, PathOf(hops_[file.LastHop].Location))) continue;
+      if (fso_.MoveFile(original, PathOf(hops_[file.LastHop].Location))) continue;
       std::vector<std::uint32_t> chain;
       for (std::uint32_t hop = file.LastHop; hop != kNone; hop = hops_[hop].Previous) {
         chain.push_back(hops_[hop].Location);

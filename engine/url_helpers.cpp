@@ -1,5 +1,8 @@
 #include "engine/url_helpers.h"
 
+#include <memory>
+
+#include "engine/robots_rules.h"
 #include "engine/text_lines.h"
 
 namespace kestrelin {
@@ -89,8 +92,26 @@ std::string NormalizePageText(std::string_view pageText) {
   return ReplaceAll(text, "-.,.-", "_");
 }
 
-std::string DownloadToCache(CrawlContext& ctx, const std::string& url) {
-  return ctx.Cache.DownloadToCacheFile(url);
+CacheRules CrawlCacheRules(const CrawlState& state, const CrawlOptions& options) {
+  CacheRules rules;
+  const std::string scope = options.NoGoUp != 0 ? state.PageFolder : state.SiteRoot;
+  const bool external = options.FollowExternal != 0;
+  // The cache judges on its own thread, maybe after the crawl: it gets a
+  // copy of the robots rules, never the crawl's state.
+  auto robots = std::make_shared<CrawlState>();
+  robots->RobotsFound = state.RobotsFound;
+  robots->RobotRules = state.RobotRules;
+  robots->RobotCount = state.RobotCount;
+  rules.RedirectAllowed = [robots, scope, external](const std::string& target) {
+    std::string asHttp = target;
+    if (scope.starts_with("http://") && asHttp.starts_with("https://")) asHttp.erase(4, 1);
+    if (!external && !target.starts_with(scope) && !asHttp.starts_with(scope)) return false;
+    return !IsRefusedByRobots(*robots, target);
+  };
+  if (options.LimitSize == 1 && options.SizeLimit > 0) {
+    rules.MaxBodyBytes = static_cast<std::uint64_t>(options.SizeLimit);
+  }
+  return rules;
 }
 
 }  // namespace kestrelin

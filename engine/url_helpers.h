@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "engine/crawl_context.h"
+#include "engine/crawl_options.h"
 
 namespace kestrelin {
 
@@ -28,7 +29,12 @@ std::string& NormalizeAttributes(std::string& pageText);
 // disappears; other blanks and underscores are kept.
 std::string NormalizePageText(std::string_view pageText);
 
-// The local path of the cached copy of `url`, or empty on failure.
-std::string DownloadToCache(CrawlContext& ctx, const std::string& url);
+// The internet cache's rules for a crawl whose SiteRoot, PageFolder and
+// robots rules are set for its start page: a redirect is judged like a link
+// of the site (in scope unless external files are allowed, where an http
+// address in scope may move to https; not refused by robots.txt); with the
+// size limit on, a body may not grow past SizeLimit. The rules keep copies
+// of what they read.
+CacheRules CrawlCacheRules(const CrawlState& state, const CrawlOptions& options);
 
 }  // namespace kestrelin

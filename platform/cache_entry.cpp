@@ -1,18 +1,13 @@
 #include "platform/cache_entry.h"
 
-#include <cerrno>
+#include <openssl/sha.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string_view>
-#include <sys/stat.h>
-#ifdef __linux__
-#include <sys/xattr.h>
-#endif
-#include <unistd.h>
-
-#include "platform/sha256.h"
 
 namespace kestrelin {
 namespace {
@@ -21,7 +16,6 @@ constexpr std::string_view kFirstLine = "Kestrelin cache entry 1";
 constexpr std::string_view kUrlField = "URL: ";
 constexpr std::string_view kETagField = "ETag: ";
 constexpr std::string_view kDateField = "Last-Modified: ";
-// Entries written before copies could share their bytes have no stamp.
 constexpr std::string_view kStampField = "Body: ";
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
@@ -37,7 +31,14 @@ bool TakeField(std::istream& in, std::string_view field, std::string& value) {
 
 CacheEntry EntryFor(const std::string& folder, const std::string& url) {
   // 128 bits of the hash: collisions are out of reach, names stay short.
-  const std::string body = folder + "/" + Sha256Hex(url).substr(0, 32);
+  unsigned char digest[SHA256_DIGEST_LENGTH];
+  ::SHA256(reinterpret_cast<const unsigned char*>(url.data()), url.size(), digest);
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string body = folder + "/";
+  for (int i = 0; i < 16; ++i) {
+    body += kHex[digest[i] >> 4];
+    body += kHex[digest[i] & 0x0f];
+  }
   return {body, body + ".meta"};
 }
 
@@ -53,7 +54,6 @@ bool Recordable(const std::string& url, const Validators& validators) {
          !HasLineBreak(validators.LastModified);
 }
 
-// The text of an entry, the same in a sidecar file and in an attribute.
 std::string EntryText(const std::string& url, const Validators& validators,
                       const std::string& stamp) {
   std::string text;
@@ -73,14 +73,9 @@ std::optional<Validators> ParseEntry(std::istream& in, const std::string& url,
   if (!TakeField(in, kUrlField, recordedUrl) || recordedUrl != url) return std::nullopt;
   if (!TakeField(in, kETagField, validators.ETag)) return std::nullopt;
   if (!TakeField(in, kDateField, validators.LastModified)) return std::nullopt;
-  validators.Stamped = TakeField(in, kStampField, stamp);
-  if (validators.Stamped && stamp != BodyStamp(bodyPath)) return std::nullopt;
+  if (!TakeField(in, kStampField, stamp) || stamp != BodyStamp(bodyPath)) return std::nullopt;
   return validators;
 }
-
-#ifdef __linux__
-constexpr const char* kAttributeName = "user.kestrelin.entry";
-#endif
 
 }  // namespace
 
@@ -119,50 +114,6 @@ bool WriteSidecar(const std::string& sidecarPath, const std::string& url,
   std::filesystem::rename(temporary, sidecarPath, ec);
   if (ec) std::remove(temporary.c_str());
   return !ec;
-}
-
-bool AttachValidators(int fd, const std::string& url, const Validators& validators) {
-#ifdef __linux__
-  const std::string stamp = DescriptorStamp(fd);
-  if (!Recordable(url, validators) || stamp.empty()) return false;
-  const std::string text = EntryText(url, validators, stamp);
-  return ::fsetxattr(fd, kAttributeName, text.data(), text.size(), 0) == 0;
-#else
-  (void)fd;
-  (void)url;
-  (void)validators;
-  return false;
-#endif
-}
-
-std::optional<Validators> AttachedValidators(const std::string& bodyPath, const std::string& url) {
-#ifdef __linux__
-  std::string text(4096, '\0');
-  ssize_t size = ::getxattr(bodyPath.c_str(), kAttributeName, text.data(), text.size());
-  if (size < 0 && errno == ERANGE) {  // a long URL on a file system that holds it
-    size = ::getxattr(bodyPath.c_str(), kAttributeName, nullptr, 0);
-    if (size <= 0) return std::nullopt;
-    text.resize(static_cast<std::size_t>(size));
-    size = ::getxattr(bodyPath.c_str(), kAttributeName, text.data(), text.size());
-  }
-  if (size <= 0) return std::nullopt;
-  text.resize(static_cast<std::size_t>(size));
-  std::istringstream in(text);
-  return ParseEntry(in, url, bodyPath);
-#else
-  (void)bodyPath;
-  (void)url;
-  return std::nullopt;
-#endif
-}
-
-bool HasAttachedRecord(const std::string& bodyPath) {
-#ifdef __linux__
-  return ::getxattr(bodyPath.c_str(), kAttributeName, nullptr, 0) >= 0;
-#else
-  (void)bodyPath;
-  return false;
-#endif
 }
 
 }  // namespace kestrelin

@@ -14,9 +14,6 @@ namespace kestrelin {
 struct Validators {
   std::string ETag;
   std::string LastModified;
-  // Read back from a record that holds the copy's stamp (records written
-  // before copies could share their bytes hold none).
-  bool Stamped = false;
   bool Empty() const { return ETag.empty() && LastModified.empty(); }
 };
 
@@ -38,8 +35,8 @@ std::string BodyStamp(const std::string& bodyPath);
 std::string DescriptorStamp(int fd);
 
 // The validators recorded for `url` in `sidecarPath`; none when the file is
-// missing, unreadable, malformed, written for another URL, or when the copy
-// at `bodyPath` no longer has the stamp recorded with them.
+// missing, unreadable, malformed, written for another URL, holds no stamp,
+// or when the copy at `bodyPath` no longer has the stamp recorded with it.
 std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std::string& url,
                                       const std::string& bodyPath);
 
@@ -49,18 +46,5 @@ std::optional<Validators> ReadSidecar(const std::string& sidecarPath, const std:
 // line break is never recorded.
 bool WriteSidecar(const std::string& sidecarPath, const std::string& url,
                   const Validators& validators, const std::string& bodyPath);
-
-// The same record kept on the copy itself, as an extended attribute of the
-// open file `fd`, as copies were recorded before the cache kept an index
-// (which the cache now writes instead); still read for those copies. False
-// where the file system keeps no such attributes (or not on this system).
-bool AttachValidators(int fd, const std::string& url, const Validators& validators);
-
-// The validators attached to the copy at `bodyPath` for `url`; none when
-// it has none, they were made for another URL, or the copy has changed.
-std::optional<Validators> AttachedValidators(const std::string& bodyPath, const std::string& url);
-
-// True when the copy at `bodyPath` carries a record at all, valid or not.
-bool HasAttachedRecord(const std::string& bodyPath);
 
 }  // namespace kestrelin

@@ -19,6 +19,8 @@ constexpr std::size_t kLinesWorthRewriting = 1024;
 // Records held back are written once they reach this size (about a
 // hundred records).
 constexpr std::size_t kHeldBackBytes = 16 * 1024;
+// No record is longer: a URL and two header values of at most 8 KB each.
+constexpr std::size_t kMaxLineBytes = 32 * 1024;
 
 bool Recordable(std::string_view text) { return text.find_first_of("\t\r\n") == std::string_view::npos; }
 
@@ -52,19 +54,20 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-std::optional<std::string> ReadWhole(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string bytes;
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
+// Opens `path` for reading or appending unless it is something other than a
+// regular file: -1 then, with `special` set for anything but a folder (a
+// FIFO would block, a device would never end). Opening never blocks.
+int OpenRegular(const std::string& path, int flags, bool& special) {
+  special = false;
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    special = !S_ISDIR(info.st_mode);
+    ::close(fd);
+    return -1;
   }
-  ::close(fd);
-  return bytes;
+  return fd;
 }
 
 }  // namespace
@@ -97,36 +100,87 @@ bool CacheIndex::Record(int fd, const std::string& url, const Validators& valida
   Load();
   heldBack_ += RecordLine(stamp, url, validators);
   if ((fd_ < 0 || heldBack_.size() >= kHeldBackBytes) && !Flush()) return false;
-  Validators version = validators;
-  version.Stamped = true;
-  entries_[url] = {stamp, std::move(version)};
+  // The file holds it now; the next Reload reads it back.
+  entries_.erase(url);
   return true;
 }
 
+void CacheIndex::Reload() {
+  Flush();
+  entries_ = {};
+  loaded_ = false;
+}
+
+// Keeps the record of one line; lines that do not parse are skipped.
+void CacheIndex::TakeLine(std::string_view line) {
+  const std::string_view stamp = TakeField(line);
+  const std::string_view url = TakeField(line);
+  const std::string_view etag = TakeField(line);
+  if (!IsStamp(stamp) || url.empty() || line.find('\t') != std::string_view::npos) return;
+  Validators version{std::string(etag), std::string(line)};
+  entries_.insert_or_assign(std::string(url), Entry{std::string(stamp), std::move(version)});
+}
+
+// Read in blocks of a fixed size: memory grows with the records that
+// count, never with the file. A line longer than any record can be (a
+// damaged file) is skipped whole.
 void CacheIndex::Load() {
   if (loaded_) return;
   loaded_ = true;
-  const std::optional<std::string> bytes = ReadWhole(path_);
-  if (!bytes) return;
-  std::string_view rest(*bytes);
-  std::size_t lines = 0;
-  while (!rest.empty()) {
-    const std::size_t end = rest.find('\n');
-    if (end == std::string_view::npos) {  // torn by a crash: skipped
-      endsMidLine_ = true;
-      break;
-    }
-    std::string_view line = rest.substr(0, end);
-    rest.remove_prefix(end + 1);
-    ++lines;
-    const std::string_view stamp = TakeField(line);
-    const std::string_view url = TakeField(line);
-    const std::string_view etag = TakeField(line);
-    if (!IsStamp(stamp) || url.empty() || line.find('\t') != std::string_view::npos) continue;
-    Validators version{std::string(etag), std::string(line), true};
-    entries_.insert_or_assign(std::string(url), Entry{std::string(stamp), std::move(version)});
+  bool special = false;
+  const int fd = OpenRegular(path_, O_RDONLY, special);
+  if (fd < 0) {
+    if (special) SetAside();
+    return;
   }
+  std::string line;
+  bool overlong = false, first = true, usable = true;
+  std::size_t lines = 0;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    std::string_view block(buffer, static_cast<std::size_t>(got));
+    while (!block.empty()) {
+      const std::size_t end = block.find('\n');
+      const std::string_view piece = block.substr(0, end);
+      if (!overlong) line.append(piece);
+      if (line.size() > kMaxLineBytes) {
+        overlong = true;
+        line.clear();
+      }
+      if (end == std::string_view::npos) break;
+      block.remove_prefix(end + 1);
+      if (first) {
+        usable = line + "\n" == kFirstLine;
+        first = false;
+        if (!usable) break;
+      } else if (!overlong) {
+        TakeLine(line);
+      }
+      ++lines;
+      line.clear();
+      overlong = false;
+    }
+    if (!usable) break;
+  }
+  ::close(fd);
+  if (!usable || (first && !line.empty())) {
+    entries_ = {};
+    SetAside();
+    return;
+  }
+  endsMidLine_ = !line.empty() || overlong;  // torn by a crash: skipped
   RewriteWhenMostlyOutdated(lines);
+}
+
+// An index that is not one (another file under its name, a special file)
+// is moved aside, kept for a look, and a new one is started.
+void CacheIndex::SetAside() {
+  const std::string aside = path_ + ".unusable";
+  std::remove(aside.c_str());
+  if (std::rename(path_.c_str(), aside.c_str()) != 0) std::remove(path_.c_str());
 }
 
 // Another process may append while the file is rewritten; its records
@@ -135,7 +189,7 @@ void CacheIndex::Load() {
 void CacheIndex::RewriteWhenMostlyOutdated(std::size_t lines) {
   if (lines < kLinesWorthRewriting || lines < 2 * entries_.size()) return;
   const std::string temporary = path_ + ".tmp" + std::to_string(::getpid());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
   if (fd < 0) return;
   bool ok = WriteAll(fd, kFirstLine);
   for (const auto& [url, entry] : entries_) {
@@ -167,7 +221,8 @@ bool CacheIndex::Append(std::string_view bytes) {
     endsMidLine_ = false;
   }
   if (fd_ < 0) {
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    bool special = false;
+    fd_ = OpenRegular(path_, O_WRONLY | O_APPEND | O_CREAT, special);
     if (fd_ < 0) return false;
     const off_t size = ::lseek(fd_, 0, SEEK_END);
     if (size == 0 && !WriteAll(fd_, kFirstLine)) return false;

@@ -12,7 +12,12 @@
 // line torn by a crash, say) are skipped. When most lines are outdated,
 // the file is rewritten with the records that count.
 //
-// Used by one thread at a time.
+// The index is read in blocks, so memory holds the records that count,
+// never the whole file; an index that is not one (another file or a special
+// file under its name) is set aside as "index.unusable" and started anew.
+// Records this run wrote are not kept in memory; Reload reads them back.
+//
+// Used by the internet cache's worker thread only (and by tests).
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -52,6 +57,10 @@ class CacheIndex {
   // download of their copies, never a wrong answer.
   bool Record(int fd, const std::string& url, const Validators& validators);
 
+  // Writes the records held back and forgets what was read, so the next
+  // call reads the file again, with every record written since.
+  void Reload();
+
   // Writes the records held back. False when they could not be written;
   // they are then dropped.
   bool Flush();
@@ -63,6 +72,8 @@ class CacheIndex {
   };
 
   void Load();
+  void TakeLine(std::string_view line);
+  void SetAside();
   void RewriteWhenMostlyOutdated(std::size_t lines);
   bool Append(std::string_view bytes);
 

@@ -1,21 +1,23 @@
 #pragma once
 // The internet cache over libcurl (http and https). Copies live in a cache
-// folder given by the caller; each is written as a file without a name
-// (O_TMPFILE, where the system has it) or under a temporary name, and gets
-// its own name only when complete, so no partial copy is ever returned or
-// left behind. The server's ETag and Last-Modified go into the cache's
-// index (or, where it cannot be written, a sidecar file beside the copy),
-// with which a later crawl revalidates the copy.
+// folder given by the caller, each named by its URL's hash; only complete
+// copies ever get that name. The server's ETag and Last-Modified are kept,
+// with which a later crawl revalidates a copy.
 //
-// Transfers run on one curl multi handle, driven by a worker thread of the
-// cache: connections are kept alive and shared, and URLs named by
-// HintUpcoming are fetched ahead over at most MaxConnectionsPerHost
-// connections per host (multiplexed over HTTP/2 where the server offers
-// it) while the crawl does other work. DownloadToCacheFile still returns
-// exactly what the fetch of that URL alone would give. The calls below
-// come from one crawl thread at a time.
+// The transfers run on a worker of the cache (cache_worker.h): connections
+// are kept alive and shared, and URLs named by HintUpcoming are fetched
+// ahead over at most MaxConnectionsPerHost connections per host
+// (multiplexed over HTTP/2 where the server offers it) while the crawl does
+// other work. DownloadToCacheFile still returns exactly what the fetch of
+// that URL alone would give.
+//
+// Thread rule: every call below comes from the crawl thread, one at a time;
+// this object only posts requests and hints to the worker and takes the
+// finished, named copies.
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/internet_cache.h"
@@ -26,11 +28,14 @@ struct CurlCacheSettings {
   std::string CacheFolder;     // created when missing
   std::string ExtraCaFile;     // a certificate authority to trust besides the system's
   long ConnectTimeoutSeconds = 15;
-  long StallTimeoutSeconds = 30;  // no byte for this long ends the transfer
+  long StallTimeoutSeconds = 30;  // under 1 KB arriving in this time ends the transfer
   long MaxConnectionsPerHost = 6;
   long MaxFetchesAhead = 12;      // hinted transfers in flight at once; 0 turns fetching ahead off
   bool NamelessCopies = true;     // write copies as files without a name where the system can
 };
+
+class CacheWorker;
+struct FetchOutcome;
 
 class CurlInternetCache : public InternetCache {
  public:
@@ -44,19 +49,38 @@ class CurlInternetCache : public InternetCache {
   // A URL already fetched in this crawl answers with its copy's size and
   // costs no request.
   std::string ContentLengthHeader(const std::string& url) override;
-  // The final address and content type of the last fetch of `url` in this
-  // crawl.
+  bool AwaitCopy(const std::string& url, int waitMs) override;
+  bool AwaitSize(const std::string& url, int waitMs) override;
   CopyFacts FactsOf(const std::string& url) override;
+  void SetRules(CacheRules rules) override;
   void HintUpcoming(const std::vector<std::string>& urls) override;
   void HintSizeQueries(const std::vector<std::string>& urls) override;
-  // Aborts the hinted transfers still running and removes their temporary
-  // files; copies already complete stay in the cache folder.
+  // Aborts the hinted transfers still running, leaving nothing of them;
+  // copies already complete stay in the cache folder.
   void CancelUpcoming() override;
-  void SetWaitingHook(std::function<void()> hook) override;
+  void StopTransfers() override;
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  // What this crawl learnt of one URL.
+  struct Known {
+    bool Fetched = false;  // asked for with DownloadToCacheFile
+    bool Copied = false;   // and a copy came
+    bool SizeAsked = false;
+    CopyFacts Facts;       // FinalUrl left empty when it is the URL itself
+  };
+  std::string CopyPath(const std::string& url) const;
+  // The copy of `url` this crawl fetched, when it is still there.
+  std::string FetchedCopy(const std::string& url) const;
+
+  CurlCacheSettings settings_;
+  std::unique_ptr<CacheWorker> worker_;
+  std::unordered_map<std::string, Known> known_;
+  // The fetch and the size query asked of the worker and not taken yet,
+  // and the outcome taken but not yet handed out.
+  std::string fetchAsked_, sizeAsked_;
+  std::string fetchReadyUrl_, sizeReadyUrl_;
+  std::unique_ptr<FetchOutcome> fetchReady_;
+  std::string sizeReady_;
 };
 
 }  // namespace kestrelin

@@ -30,6 +30,12 @@ void ResponseHeaders::Take(std::string_view line) {
   if (line.starts_with("HTTP/")) {
     *this = ResponseHeaders{};
     HaveStatusLine = true;
+    const std::size_t blank = line.find(' ');
+    for (std::size_t i = blank + 1; blank != std::string_view::npos && i < line.size() &&
+                                    line[i] >= '0' && line[i] <= '9' && Status < 1000;
+         ++i) {
+      Status = Status * 10 + (line[i] - '0');
+    }
     return;
   }
   if (Trimmed(line).empty()) {
@@ -40,6 +46,9 @@ void ResponseHeaders::Take(std::string_view line) {
   if (FieldValue(line, "content-length", value)) ContentLength = value;
   else if (FieldValue(line, "etag", value)) Version.ETag = value;
   else if (FieldValue(line, "last-modified", value)) Version.LastModified = value;
+  else if (FieldValue(line, "content-type", value)) ContentType = value;
+  else if (FieldValue(line, "location", value)) Location = value;
+  else if (FieldValue(line, "content-encoding", value)) Encoded = !value.empty() && value != "identity";
 }
 
 }  // namespace kestrelin

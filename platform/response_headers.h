@@ -12,7 +12,11 @@ namespace kestrelin {
 struct ResponseHeaders {
   bool HaveStatusLine = false;
   bool Complete = false;  // the blank line after the final response's fields arrived
+  long Status = 0;            // of the status line, 0 when it has none
   std::string ContentLength;  // the raw "Content-Length" value, blanks trimmed
+  std::string ContentType;
+  std::string Location;       // where a redirect points, as sent
+  bool Encoded = false;       // a "Content-Encoding" other than identity
   Validators Version;         // "ETag" and "Last-Modified"
 
   // Takes one header line as curl hands it over (with its line end).

@@ -135,18 +135,16 @@ bool CommitPartial(const fs::path& partial, const fs::path& target) {
   return true;
 }
 
-// Within one file system, a copy of a file that has no other name is a
-// second name for the same bytes (a hard link), so nothing is written
-// twice; a file that already has a second name is copied byte for byte.
-// So the internet cache's copy shares its bytes with at most one copied
-// site's file (an edit of that file in place changes the copy's size or
-// time, which the cache notices), and two copied sites never share theirs.
-// The program itself never changes a copied file in place: WriteFile
-// writes a new name and renames it over the old one. Across file systems
-// the bytes are copied.
-bool CopyRegularFile(const fs::path& source, const fs::path& target) {
+// Copies `source` over `target` through a temporary name, so the target
+// is always whole. With `mayLink`, a file that has no other name gets a
+// second name instead (a hard link), so nothing is written twice; a file
+// that already has a second name is copied byte for byte. So the internet
+// cache's copy shares its bytes with at most one copied site's file, and
+// two copied sites never share theirs. Across file systems the bytes are
+// copied.
+bool CopyRegularFile(const fs::path& source, const fs::path& target, bool mayLink) {
   std::error_code ec;
-  const bool shareBytes = HasOneName(source.c_str());
+  const bool shareBytes = mayLink && HasOneName(source.c_str());
   if (shareBytes && LinkToFreeName(source.c_str(), target.c_str())) return true;
   if (!fs::is_regular_file(source, ec)) return false;
   if (fs::is_directory(target, ec)) return false;
@@ -172,7 +170,7 @@ bool MoveRegularFile(const fs::path& source, const fs::path& target) {
   RenameOver(source, target, ec);
   if (!ec) return true;
   // Across file systems (or over a read-only target) a rename cannot do it.
-  if (!CopyRegularFile(source, target)) return false;
+  if (!CopyRegularFile(source, target, false)) return false;
   RemoveReadOnly(source);
   fs::remove(source, ec);
   return !ec;
@@ -191,7 +189,7 @@ bool MergeCopy(const fs::path& source, const fs::path& target) {
     if (it->is_directory(typeError) && !it->is_symlink(typeError)) {
       ok = MergeCopy(it->path(), child) && ok;
     } else {
-      ok = CopyRegularFile(it->path(), child) && ok;
+      ok = CopyRegularFile(it->path(), child, false) && ok;
     }
   }
   return ok && !ec;
@@ -233,22 +231,21 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, bo
   fs::directory_iterator it(fs::path(folder), ec);
   if (ec) return std::nullopt;
   std::vector<FolderEntry> entries;
+  std::vector<fs::path> abandoned;
   for (fs::directory_iterator end; it != end; it.increment(ec)) {
     if (ec) return std::nullopt;
     std::error_code typeError;
     const bool isFolder = it->is_directory(typeError) && !it->is_symlink(typeError);
     const bool isFile = it->is_regular_file(typeError);
     if (isFile && IsAbandonedPartial(it->path().filename().string())) {
-      // Not listed, so it cannot travel on as a file; removed as garbage.
-      std::error_code ignored;
-      fs::remove(it->path(), ignored);
-      continue;
-    }
-    if (wantFolders ? isFolder : isFile) {
+      abandoned.push_back(it->path());  // never listed, so it cannot travel on as a file
+    } else if (wantFolders ? isFolder : isFile) {
       entries.push_back({it->path().filename().string(), it->path().string()});
     }
   }
   if (ec) return std::nullopt;
+  // Removed as garbage once the listing is done, not while the folder is read.
+  for (const fs::path& path : abandoned) fs::remove(path, ec);
   return entries;
 }
 
@@ -279,32 +276,15 @@ std::optional<std::uint64_t> StdFileService::FileSize(const std::string& path) {
   return size;
 }
 
-// The common cases (a file with one name onto a free name) are tried on
-// the plain strings first; paths are only taken apart for the rest.
 bool StdFileService::CopyFile(const std::string& source, const std::string& destination) {
-  if (!EndsWithSeparator(destination) && HasOneName(source.c_str()) &&
-      LinkToFreeName(source.c_str(), destination.c_str())) {
-    return true;
-  }
-  return CopyRegularFile(fs::path(source), ResolveDestination(source, destination));
+  return CopyRegularFile(fs::path(source), ResolveDestination(source, destination), false);
+}
+
+bool StdFileService::LinkOrCopyFile(const std::string& source, const std::string& destination) {
+  return CopyRegularFile(fs::path(source), ResolveDestination(source, destination), true);
 }
 
 bool StdFileService::MoveFile(const std::string& source, const std::string& destination) {
-  struct stat info {};
-  if (!EndsWithSeparator(destination) && ::lstat(source.c_str(), &info) == 0 &&
-      S_ISREG(info.st_mode) && RenameToFreeName(source.c_str(), destination.c_str())) {
-    return true;
-  }
-  return MoveRegularFile(fs::path(source), ResolveDestination(source, destination));
-}
-
-// Files() lists regular files and links to them; either moves by one
-// rename onto a free name, as MoveFile would move it. Otherwise it takes
-// MoveFile's general way, without trying the rename again.
-bool StdFileService::MoveListedFile(const std::string& source, const std::string& destination) {
-  if (!EndsWithSeparator(destination) && RenameToFreeName(source.c_str(), destination.c_str())) {
-    return true;
-  }
   return MoveRegularFile(fs::path(source), ResolveDestination(source, destination));
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The file service over std::filesystem. Copies are written under a
-// temporary name and renamed when complete; a listing of files removes, and
-// never lists, a temporary copy whose writing process no longer runs (one a
-// killed process left half-written).
+// temporary name and renamed when complete; a listing of files never lists,
+// and once done removes, a temporary copy whose writing process no longer
+// runs (one a killed process left half-written). Any thread, one call at a
+// time per file.
 #include "engine/file_service.h"
 
 namespace kestrelin {
@@ -13,8 +14,8 @@ class StdFileService : public FileService {
   bool CreateFolder(const std::string& path) override;
   std::optional<std::uint64_t> FileSize(const std::string& path) override;
   bool CopyFile(const std::string& source, const std::string& destination) override;
+  bool LinkOrCopyFile(const std::string& source, const std::string& destination) override;
   bool MoveFile(const std::string& source, const std::string& destination) override;
-  bool MoveListedFile(const std::string& source, const std::string& destination) override;
   bool DeleteFile(const std::string& path) override;
   std::optional<std::vector<FolderEntry>> Files(const std::string& folder) override;
   std::optional<std::vector<FolderEntry>> SubFolders(const std::string& folder) override;

@@ -17,6 +17,7 @@
 #include "engine/paths.h"
 #include "engine/type_list_file.h"
 #include "platform/curl_internet_cache.h"
+#include "platform/program_folders.h"
 #include "platform/std_file_service.h"
 #include "platform/system_clock.h"
 #include "platform/working_folder_lock.h"
@@ -122,14 +123,6 @@ std::optional<Arguments> Parse(int argc, char** argv) {
   return a;
 }
 
-std::string DefaultCacheDir() {
-  if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg)
-    return std::string(xdg) + "/kestrelin";
-  if (const char* home = std::getenv("HOME"); home && *home)
-    return std::string(home) + "/.cache/kestrelin";
-  return "kestrelin-cache";
-}
-
 std::string EscapeLineEnds(const std::string& text) {
   std::string out;
   for (const char c : text) {
@@ -181,7 +174,7 @@ int main(int argc, char** argv) {
   StdFileService fso;
   SystemClock clock;
   CurlInternetCache cache(CurlCacheSettings{
-      a.cacheDir.empty() ? DefaultCacheDir() : a.cacheDir, a.caFile});
+      a.cacheDir.empty() ? InternetCacheFolder() : a.cacheDir, a.caFile});
   StaticFileTypeLists types = ReadTypeLists(fso, programDir);
 
   CrawlState state;
@@ -202,13 +195,7 @@ int main(int argc, char** argv) {
   }
   ConsoleHost host(state, a.trace, a.stopAfterFiles, gInterrupted);
   CrawlContext ctx{state, host, cache, fso, clock, types, programDir};
-  // A signal during one long transfer is seen there, not only between files.
-  cache.SetWaitingHook([&state] {
-    if (gInterrupted.load() != 0) state.StopDownload = kTrue;
-  });
-
   DownloadSite(ctx, a.SavePath, a.URL, a.options);
-  cache.SetWaitingHook({});
 
   std::cout << host.FormatFinalLog();
   std::cout << "MESSAGE\t" << EscapeLineEnds(host.CompletionMessage()) << "\n";

@@ -94,10 +94,9 @@ frmMain::frmMain(MainWindowServices services, QWidget* parent)
   liveTypes_ = std::make_unique<LiveTypeLists>(*frmIgnTypes_, *frmExcTypes_);
   ConnectReactions();
   resize(820, 600);
-  services_.Cache.SetWaitingHook([this] { ServeEventsWhileWaiting(); });
 }
 
-frmMain::~frmMain() { services_.Cache.SetWaitingHook({}); }
+frmMain::~frmMain() = default;
 
 void frmMain::BuildControls() {
   auto* central = new QWidget(this);

@@ -157,9 +157,6 @@ class frmMain : public QMainWindow, public CrawlHost {
   void MarkField(QLineEdit* field, bool valid);
   void PlaceStartStopButtons();
   void ApplyPendingVisible();
-  // Keeps the window painted and Stop clickable while one transfer runs
-  // long; not a yield of the crawl.
-  void ServeEventsWhileWaiting();
   long SelectedLine() const;
   void TellProblems(const std::vector<std::string>& problems);
 

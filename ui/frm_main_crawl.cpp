@@ -191,12 +191,6 @@ void frmMain::YieldEvents() {
   sinceEvents_.start();
 }
 
-void frmMain::ServeEventsWhileWaiting() {
-  ApplyPendingVisible();
-  ServeEvents(pBar_);
-  sinceEvents_.start();
-}
-
 // --- window and tray ---------------------------------------------------
 
 void frmMain::HideMainWindow() {

@@ -34,8 +34,8 @@ struct TestFileService : StdFileService {
   bool Refused(const std::string& path) const {
     return !ReadOnlyFolder.empty() && path.starts_with(ReadOnlyFolder);
   }
-  bool MoveListedFile(const std::string& from, const std::string& to) override {
-    return !Refused(to) && StdFileService::MoveListedFile(from, to);
+  bool MoveFile(const std::string& from, const std::string& to) override {
+    return !Refused(to) && StdFileService::MoveFile(from, to);
   }
   bool MoveFolder(const std::string& from, const std::string& to) override {
     return !Refused(to) && StdFileService::MoveFolder(from, to);

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "tests/engine/curl_crawl_test.h"
 #include "tests/engine/generated_site.h"
@@ -111,14 +113,24 @@ class FaultInjectionTest : public test::CurlCrawlTest,
     server.Redirect("/faults/untrusted.gif", tlsServer->BaseUrl() + "/untrusted.gif");
     tlsServer->Declare("/untrusted.gif", body, "image/gif");
     faults.push_back({"/faults/untrusted.gif", ""});
+    // Redirects are judged like links: out of the site (external files
+    // are off) and into a folder robots.txt forbids, they fail unfetched.
     server.Redirect("/faults/moved.gif", external.BaseUrl() + "/moved.gif", 301);
-    external.Declare("/moved.gif", "moved to another host", "image/gif");
-    faults.push_back({"/faults/moved.gif", "moved to another host"});
+    faults.push_back({"/faults/moved.gif", ""});
+    server.Redirect("/faults/to-private.gif", "/private/hidden.gif");
+    server.Declare("/private/hidden.gif", "hidden", "image/gif");
+    faults.push_back({"/faults/to-private.gif", GetParam() == Robots::Binary ? "hidden" : ""});
+    server.Redirect("/faults/moved-here.gif", "/faults/packed-pic.gif");
+    faults.push_back({"/faults/moved-here.gif", body});
+    // However slowly bytes trickle in, under 1 KB in the stall period fails.
+    DeclaredResponse trickle = made(Delivery::Stall);
+    trickle.StallMs = 200;
+    Declare("/faults/trickle.gif", trickle);
 
     // A compressed page arrives decoded, and its links are followed.
     const std::string packedPage = "<html><img src=\"packed-pic.gif\"></html>";
     Declare("/faults/packed.html",
-            {.Body = test::StoredGzip(packedPage), .Headers = {{"Content-Encoding", "gzip"}}});
+            {.Body = test::Gzipped(packedPage), .Headers = {{"Content-Encoding", "gzip"}}});
     faults.back().arrives = packedPage;
     Declare("/faults/packed-pic.gif", made(Delivery::Normal), true);
     faults.pop_back();  // linked by the packed page, not by the site
@@ -194,6 +206,8 @@ class FaultInjectionTest : public test::CurlCrawlTest,
       EXPECT_EQ(ReadFileAt("save/" + path), bytes) << path;
     }
     for (const auto& path : site.NeverFetched) EXPECT_EQ(server.RequestCount(path), 0) << path;
+    EXPECT_EQ(external.RequestCount("/moved.gif"), 0);
+    EXPECT_EQ(server.RequestCount("/private/hidden.gif") > 0, GetParam() == Robots::Binary);
 
     for (const auto& [name, bytes] : kProgramFiles) EXPECT_EQ(ReadFileAt("program/" + name), bytes);
     const std::string failures = ReadFileAt("program/fail.txt");
@@ -275,16 +289,21 @@ struct SeenCrawl {
 // the requests must not tell them apart.
 class FetchAheadCrawlTest : public FaultInjectionTest {
  protected:
-  SeenCrawl CrawlSeen(const std::string& name, long fetchesAhead, long stopAfterYields,
+  // `stopAfter`, when given, is the path of the file after whose download
+  // the crawl is stopped (waits yield a number of times that depends on
+  // timing, so a count of yields would stop at different places).
+  SeenCrawl CrawlSeen(const std::string& name, long fetchesAhead, const std::string& stopAfter = "",
                       std::int64_t sizeLimit = 0) {
     server.ResetCounts();
     fs::remove_all(SandboxPath("save"));
     fs::remove(SandboxPath("program/fail.txt"));
     StartCache(2, 1, "inet-" + name, fetchesAhead);
     NewContext();
-    long yields = 0;
     t->Host.OnYield = [&] {
-      if (stopAfterYields > 0 && ++yields == stopAfterYields) t->State.StopDownload = kTrue;
+      const long last = t->Host.LineCount();
+      if (!stopAfter.empty() && last > 0 && t->Host.LineText(last) == "Downloaded " + Url(stopAfter)) {
+        t->State.StopDownload = kTrue;
+      }
     };
     CrawlSite(sizeLimit);
 
@@ -296,8 +315,8 @@ class FetchAheadCrawlTest : public FaultInjectionTest {
 };
 
 TEST_P(FetchAheadCrawlTest, TheLogTheFilesAndTheRequestsAreThoseOfOneAtATime) {
-  const SeenCrawl alone = CrawlSeen("alone", 0, 0);
-  const SeenCrawl ahead = CrawlSeen("ahead", 12, 0);
+  const SeenCrawl alone = CrawlSeen("alone", 0);
+  const SeenCrawl ahead = CrawlSeen("ahead", 12);
   EXPECT_EQ(ahead.finalLog, alone.finalLog);
   EXPECT_EQ(ahead.files, alone.files);
   // Where a dropped connection came back, curl asks again on each other
@@ -312,8 +331,8 @@ TEST_P(FetchAheadCrawlTest, TheLogTheFilesAndTheRequestsAreThoseOfOneAtATime) {
 
   // A stop in the middle: what was fetched ahead but not reached shows
   // nowhere, though the server may have been asked for it.
-  const SeenCrawl aloneStopped = CrawlSeen("alone-stopped", 0, 600);
-  const SeenCrawl aheadStopped = CrawlSeen("ahead-stopped", 12, 600);
+  const SeenCrawl aloneStopped = CrawlSeen("alone-stopped", 0, "/files/doc0_3.pdf");
+  const SeenCrawl aheadStopped = CrawlSeen("ahead-stopped", 12, "/files/doc0_3.pdf");
   EXPECT_NE(aloneStopped.finalLog.find("Downloading stopped at command"), std::string::npos);
   EXPECT_EQ(aheadStopped.finalLog, aloneStopped.finalLog);
   EXPECT_EQ(aheadStopped.files, aloneStopped.files);
@@ -322,8 +341,8 @@ TEST_P(FetchAheadCrawlTest, TheLogTheFilesAndTheRequestsAreThoseOfOneAtATime) {
 
   // With the size limit on, the size queries run ahead too; the faults'
   // 20 KB bodies are over the limit, the site's small files under it.
-  const SeenCrawl aloneSized = CrawlSeen("alone-sized", 0, 0, 10000);
-  const SeenCrawl aheadSized = CrawlSeen("ahead-sized", 12, 0, 10000);
+  const SeenCrawl aloneSized = CrawlSeen("alone-sized", 0, "", 10000);
+  const SeenCrawl aheadSized = CrawlSeen("ahead-sized", 12, "", 10000);
   EXPECT_EQ(aheadSized.finalLog, aloneSized.finalLog);
   EXPECT_EQ(aheadSized.files, aloneSized.files);
   EXPECT_EQ(withoutDrops(aheadSized.requests), withoutDrops(aloneSized.requests));
@@ -335,6 +354,45 @@ TEST_P(FetchAheadCrawlTest, TheLogTheFilesAndTheRequestsAreThoseOfOneAtATime) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Plain, FetchAheadCrawlTest, ::testing::Values(Robots::Plain));
+
+}  // namespace
+}  // namespace kestrelin
+
+namespace kestrelin {
+namespace {
+
+// A stop while a server trickles a file ends its transfer within a second:
+// the file is not delivered, nothing partial is left, and what came down
+// before the stop still lands.
+class TricklingStopTest : public test::CurlCrawlTest {};
+
+TEST_F(TricklingStopTest, AStopEndsTheTransferInProgressWithinASecond) {
+  WriteFileAt("site/d/index.html", "<img src=\"a.gif\"><img src=\"slow.gif\">");
+  WriteFileAt("site/d/a.gif", "a");
+  server.Declare("/d/slow.gif", {.Body = std::string(200000, 's'), .How = test::Delivery::Stall,
+                                 .StallMs = 100});
+  StartCache(2, 30);
+  NewContext();
+  std::chrono::steady_clock::time_point stopped{};
+  t->Host.OnYield = [&] {
+    const std::string last = t->Host.LineText(t->Host.LineCount());
+    if (stopped == decltype(stopped){} && last.ends_with("slow.gif") &&
+        server.RequestCount("/d/slow.gif") > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));  // bytes are trickling
+      stopped = std::chrono::steady_clock::now();
+      t->State.StopDownload = kTrue;
+    }
+  };
+  Crawl(server.BaseUrl() + "/d/index.html", {.RipPageOnly = 0, .NoGoUp = 0});
+  ASSERT_NE(stopped, decltype(stopped){});
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
+  const std::string log = t->Host.FormatFinalLog();
+  EXPECT_NE(log.find("Downloading stopped at command"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Could not download"), std::string::npos) << log;
+  EXPECT_EQ(test::ListTree(savePath), (std::vector<std::string>{"d/a.gif", "d/index.html"}));
+  for (const auto& name : test::ListTree(SandboxPath("inet"))) EXPECT_FALSE(name.ends_with(".part"));
+  cache.reset();  // its kept-alive connections go before the server
+}
 
 }  // namespace
 }  // namespace kestrelin

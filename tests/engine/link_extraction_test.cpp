@@ -37,7 +37,8 @@ class LinkExtractionTest : public test::SandboxedTest {
     state.FileLinks.clear();
     state.FileCount = 0;
     const LinksPreview preview =
-        PreviewLinks(crawl_->Ctx, page, o.NoDownload, o.OnlyDownload, o.NoGoUp, o.FollowExternal);
+        PreviewLinks(crawl_->Ctx, state.PageFolder, page, o.NoDownload, o.OnlyDownload, o.NoGoUp,
+                     o.FollowExternal);
     const std::string previewRest = page.substr(preview.RestAt);
     EXPECT_EQ(state.FileCount, 0);
     ExtractLinks(crawl_->Ctx, page, o.NoDownload, o.OnlyDownload, 0, 0, o.NoGoUp,

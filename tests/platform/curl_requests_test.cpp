@@ -1,5 +1,7 @@
 // What the cache sends and how it follows the server: request bytes,
 // redirects, https trust, compressed bodies and size queries.
+#include <chrono>
+
 #include "tests/platform/curl_cache_fixture.h"
 #include "tests/support/stored_gzip.h"
 
@@ -7,7 +9,7 @@ namespace kestrelin {
 namespace {
 
 using test::CurlCacheTest;
-using test::StoredGzip;
+using test::Gzipped;
 
 TEST_F(CurlCacheTest, BytesThatCannotStandInARequestLineAreSentEncoded) {
   const std::pair<std::string, std::string> cases[] = {  // as the engine holds it, as sent
@@ -32,22 +34,93 @@ TEST_F(CurlCacheTest, BytesThatCannotStandInARequestLineAreSentEncoded) {
   EXPECT_EQ(server.RequestCount("/a b.html"), 1);
 }
 
-TEST_F(CurlCacheTest, RedirectsAreFollowedUpToTen) {
+// The crawl's rules: each redirect target is judged before it is followed,
+// a body may not grow past the limit, whatever its length said, and an
+// encoded body may not decode into far more than arrived. Nothing of a
+// refused fetch is kept.
+TEST_F(CurlCacheTest, RedirectsAndBodiesObeyTheCrawlsRules) {
+  test::TestServer outside;
+  outside.Declare("/x.gif", "outside bytes");
+  server.Redirect("/away.gif", outside.BaseUrl() + "/x.gif");
+  server.Redirect("/here.gif", "/d/a.gif", 301);
+  server.Declare("/d/a.gif", "inside", "image/gif");
+  server.Redirect("/scheme.gif", "ftp://127.0.0.1/x.gif");
   for (int i = 0; i < 11; ++i) {
     server.Redirect("/hop" + std::to_string(i), "/hop" + std::to_string(i + 1), i % 2 ? 301 : 307);
   }
   server.Declare("/hop11", "arrived");
   server.Redirect("/loop", "/loop");
-  server.Redirect("/elsewhere", "file:///etc/passwd");
-  const std::pair<std::string, std::string> cases[] = {
-      {"/hop1", "arrived"},  // ten redirects
-      {"/hop0", "<none>"},   // eleven
-      {"/loop", "<none>"},
-      {"/elsewhere", "<none>"},  // only http and https are followed
+  server.Declare("/big.bin", std::string(5000, 'b'));
+  server.Declare("/big-chunked.bin", {.Body = std::string(5000, 'b'), .How = test::Delivery::Chunked});
+  server.Declare("/small.bin", std::string(900, 's'));
+  const test::DeclaredResponse gzip{.Headers = {{"Content-Encoding", "gzip"}}};
+  server.Declare("/packed.bin", {.Body = Gzipped(std::string(5000, 'p')), .Headers = gzip.Headers});
+  server.Declare("/bomb.bin", {.Body = Gzipped(std::string(8 << 20, '0')), .Headers = gzip.Headers});
+  struct Row {
+    const char* path;
+    std::uint64_t limit;
+    std::string body, refused;
+    bool tooLarge;
   };
-  for (const auto& [start, body] : cases) EXPECT_EQ(Fetched(start), body) << start;
+  const Row rows[] = {
+      {"/away.gif", 0, "<none>", outside.BaseUrl() + "/x.gif", false},
+      {"/here.gif", 0, "inside", "", false},
+      {"/hop1", 0, "arrived", "", false},  // ten redirects are followed
+      {"/hop0", 0, "<none>", "", false},   // eleven are not
+      {"/loop", 0, "<none>", "", false},
+      {"/scheme.gif", 0, "<none>", "ftp://127.0.0.1/x.gif", false},
+      {"/big.bin", 1000, "<none>", "", true},
+      {"/big-chunked.bin", 1000, "<none>", "", true},
+      {"/small.bin", 1000, std::string(900, 's'), "", false},
+      {"/packed.bin", 1000, "<none>", "", true},
+      {"/packed.bin", 0, std::string(5000, 'p'), "", false},
+      {"/bomb.bin", 0, "<none>", "", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    CacheRules rules;
+    rules.RedirectAllowed = [&](const std::string& to) { return to.starts_with(server.BaseUrl()); };
+    rules.MaxBodyBytes = row.limit;
+    cache->SetRules(rules);
+    cache->BeginCrawl();
+    EXPECT_EQ(Fetched(row.path), row.body);
+    const CopyFacts facts = cache->FactsOf(Url(row.path));
+    EXPECT_EQ(facts.RefusedRedirect, row.refused);
+    EXPECT_EQ(facts.TooLarge, row.tooLarge);
+    if (row.body == "inside") EXPECT_EQ(facts.FinalUrl, Url("/d/a.gif"));
+    if (row.body == "inside") EXPECT_EQ(facts.ContentType, "image/gif");
+  }
+  // Compressed bodies are asked for, and stored decoded.
+  EXPECT_NE(server.Requests().back().Headers.find("Accept-Encoding")->second.find("gzip"),
+            std::string::npos);
+  EXPECT_EQ(outside.TotalRequests(), 0);
   EXPECT_EQ(StrayCacheFiles(), test::Names{});
+  EXPECT_EQ(CacheFiles().size(), 4u);  // a.gif, hop11, small.bin, packed.bin
+}
+
+// A stop ends every transfer at once, however slowly it trickles: the one
+// waited for fails, nothing partial stays, complete copies do.
+TEST_F(CurlCacheTest, AStopEndsEveryTransferWithinASecond) {
+  CurlCacheSettings patient = Settings();
+  patient.StallTimeoutSeconds = 30;
+  cache = MakeCache(patient);
+  server.Declare("/done.html", "complete");
+  ASSERT_EQ(Fetched("/done.html"), "complete");
+  const test::DeclaredResponse trickle{
+      .Body = std::string(100000, 't'), .How = test::Delivery::Stall, .StallMs = 100};
+  server.Declare("/trickle.bin", trickle);
+  server.Declare("/ahead.bin", trickle);
+  cache->HintUpcoming({Url("/ahead.bin")});
+  EXPECT_FALSE(cache->AwaitCopy(Url("/trickle.bin"), 500));
+  const auto stopped = std::chrono::steady_clock::now();
+  cache->StopTransfers();
+  EXPECT_TRUE(cache->AwaitCopy(Url("/trickle.bin"), 0));
+  EXPECT_EQ(cache->DownloadToCacheFile(Url("/trickle.bin")), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
+  EXPECT_EQ(server.RequestCount("/ahead.bin"), 1);
   EXPECT_EQ(CacheFiles().size(), 1u);
+  EXPECT_EQ(StrayCacheFiles(), test::Names{});
+  cache.reset();  // its kept-alive connections go before the server
 }
 
 TEST_F(CurlCacheTest, HttpsIsFetchedOnlyWhenTheAuthorityIsTrusted) {
@@ -72,18 +145,6 @@ TEST_F(CurlCacheTest, HttpsIsFetchedOnlyWhenTheAuthorityIsTrusted) {
 
   settings.ExtraCaFile = SandboxPath("no-such-ca.pem");  // unreadable: the system store alone
   EXPECT_EQ(MakeCache(settings)->DownloadToCacheFile(secure.BaseUrl() + "/other.html"), "");
-}
-
-TEST_F(CurlCacheTest, CompressedBodiesAreStoredDecoded) {
-  const std::string text(3000, 'g');
-  server.Declare("/packed.html", {.Body = StoredGzip(text), .ContentType = "application/x-thing",
-                                  .Headers = {{"Content-Encoding", "gzip"}}});
-  EXPECT_EQ(Fetched("/packed.html"), text);
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  const auto accepted = requests[0].Headers.find("Accept-Encoding");
-  ASSERT_NE(accepted, requests[0].Headers.end());
-  EXPECT_NE(accepted->second.find("gzip"), std::string::npos) << accepted->second;
 }
 
 TEST_F(CurlCacheTest, ContentLengthAsksWithHeadAndFallsBackToAGetThatKeepsNothing) {

@@ -19,195 +19,121 @@ class StdFileServiceTest : public test::SandboxedTest {
  protected:
   std::string P(const std::string& relative) const { return SandboxPath(relative); }
   Files Tree(const std::string& relative) const { return test::ListTree(SandboxPath(relative)); }
-  // The sorted names (or paths) of a listing.
-  static Files Sorted(const std::vector<FolderEntry>& entries, bool paths = false) {
+  static Files Names(const std::optional<std::vector<FolderEntry>>& entries) {
     Files names;
-    for (const auto& entry : entries) names.push_back(paths ? entry.Path : entry.Name);
+    for (const auto& entry : entries.value_or(std::vector<FolderEntry>{})) names.push_back(entry.Name);
     std::sort(names.begin(), names.end());
     return names;
   }
   StdFileService fso;
 };
 
-TEST_F(StdFileServiceTest, FoldersAndFilesAreFoundMadeAndDeleted) {
-  WriteFileAt("d/f.txt", "x");
-  EXPECT_TRUE(fso.FolderExists(P("d")));
-  EXPECT_TRUE(fso.FolderExists(P("d") + "/"));
-  EXPECT_FALSE(fso.FolderExists(P("d/f.txt")));
-  EXPECT_FALSE(fso.FolderExists(P("missing")));
-
-  EXPECT_TRUE(fso.CreateFolder(P("new")));
-  EXPECT_TRUE(fs::is_directory(P("new")));
-  EXPECT_FALSE(fso.CreateFolder(P("new")));  // an existing folder is reported
-  EXPECT_FALSE(fso.CreateFolder(P("no/parent")));
-  EXPECT_FALSE(fs::exists(P("no")));
-
+TEST_F(StdFileServiceTest, FoldersAndFilesAreFoundMadeListedAndDeleted) {
+  WriteFileAt("d/one.txt", "1");
   WriteFileAt("d/sub/ro.txt", "x");  // even read-only files go with their folder
   fs::permissions(P("d/sub/ro.txt"), fs::perms::owner_read);
-  EXPECT_TRUE(fso.DeleteFolder(P("d")));
-  EXPECT_FALSE(fs::exists(P("d")));
-  EXPECT_FALSE(fso.DeleteFolder(P("d")));
-
-  // DeleteFile forces read-only files and refuses folders.
-  WriteFileAt("ro.txt", "x");
-  fs::permissions(P("ro.txt"), fs::perms::owner_read);
-  EXPECT_TRUE(fso.DeleteFile(P("ro.txt")));
-  EXPECT_FALSE(fs::exists(P("ro.txt")));
-  EXPECT_FALSE(fso.DeleteFile(P("ro.txt")));
-  EXPECT_FALSE(fso.DeleteFile(P("new")));
-  EXPECT_TRUE(fs::is_directory(P("new")));
-}
-
-TEST_F(StdFileServiceTest, CopyFileReplacesAndCopiesIntoAFolderUnderItsOwnName) {
-  WriteFileAt("src/a.gif", "new bytes");
-  WriteFileAt("dst/a.gif", "an older, longer content");
-  EXPECT_TRUE(fso.CopyFile(P("src/a.gif"), P("dst/a.gif")));
-  EXPECT_EQ(ReadFileAt("dst/a.gif"), "new bytes");
-  fs::create_directories(P("into"));
-  EXPECT_TRUE(fso.CopyFile(P("src/a.gif"), P("into") + "/"));
-  EXPECT_EQ(ReadFileAt("into/a.gif"), "new bytes");
-  EXPECT_EQ(ReadFileAt("src/a.gif"), "new bytes");
-  EXPECT_EQ(Tree("dst"), Files{"a.gif"});  // no temporary name is left behind beside a copy
-
-  // Failed copies change nothing.
-  fs::create_directories(P("dst/folder"));
-  EXPECT_FALSE(fso.CopyFile(P("src/missing.gif"), P("dst/a.gif")));
-  EXPECT_EQ(ReadFileAt("dst/a.gif"), "new bytes");
-  EXPECT_FALSE(fso.CopyFile(P("src/a.gif"), P("dst/folder")));  // a folder stands there
-  EXPECT_FALSE(fso.CopyFile(P("src/a.gif"), P("nowhere/a.gif")));
-  EXPECT_EQ(Tree("dst"), Files{"a.gif"});
-}
-
-TEST_F(StdFileServiceTest, ListingsSeparateFilesFromFolders) {
-  WriteFileAt("d/one.txt", "1");
-  WriteFileAt("d/two%x%three.txt", "2");
-  WriteFileAt("d/sub/deep.txt", "3");
-  const auto files = fso.Files(P("d"));
-  const auto folders = fso.SubFolders(P("d"));
-  ASSERT_TRUE(files && folders);
-  EXPECT_EQ(Sorted(*files), (Files{"one.txt", "two%x%three.txt"}));
-  EXPECT_EQ(Sorted(*files, true), (Files{P("d/one.txt"), P("d/two%x%three.txt")}));
-  EXPECT_EQ(Sorted(*folders), Files{"sub"});
-  EXPECT_EQ(Sorted(*folders, true), Files{P("d/sub")});
+  EXPECT_TRUE(fso.FolderExists(P("d") + "/"));
+  EXPECT_FALSE(fso.FolderExists(P("d/one.txt")));
+  EXPECT_EQ(Names(fso.Files(P("d"))), Files{"one.txt"});
+  EXPECT_EQ(fso.Files(P("d"))->front().Path, P("d/one.txt"));
+  EXPECT_EQ(Names(fso.SubFolders(P("d"))), Files{"sub"});
   EXPECT_FALSE(fso.Files(P("missing")));
   EXPECT_FALSE(fso.SubFolders(P("d/one.txt")));
+  EXPECT_TRUE(fso.CreateFolder(P("new")));
+  EXPECT_FALSE(fso.CreateFolder(P("new")));  // an existing folder is reported
+  EXPECT_FALSE(fso.CreateFolder(P("no/parent")));
+  EXPECT_TRUE(fso.DeleteFolder(P("d")));
+  EXPECT_FALSE(fso.DeleteFolder(P("d")));
+  WriteFileAt("ro.txt", "x");  // DeleteFile forces read-only files and refuses folders
+  fs::permissions(P("ro.txt"), fs::perms::owner_read);
+  EXPECT_TRUE(fso.DeleteFile(P("ro.txt")));
+  EXPECT_FALSE(fso.DeleteFile(P("ro.txt")));
+  EXPECT_FALSE(fso.DeleteFile(P("new")));
+  EXPECT_EQ(Tree(""), Files{});
+  EXPECT_TRUE(fs::is_directory(P("new")));
 }
 
 // A half-written copy of a process that was killed is garbage: listings drop
-// and remove it. Copies of a live process and look-alike names stay.
+// it and then remove it. Copies of a live process and look-alike names stay.
 TEST_F(StdFileServiceTest, ListingsRemoveCopiesKilledProcessesLeftHalfWritten) {
   const pid_t gone = ::fork();
   if (gone == 0) ::_exit(0);
   ::waitpid(gone, nullptr, 0);
   const std::string dead = ".kestrelin-" + std::to_string(gone) + "-7.part";
-  const std::string live = ".kestrelin-" + std::to_string(::getpid()) + "-7.part";
-  Files kept{live, dead + ".gif", ".kestrelin-x-7.part"};
+  Files kept{".kestrelin-" + std::to_string(::getpid()) + "-7.part", dead + ".gif",
+             ".kestrelin-x-7.part"};
   for (const std::string& name : kept) WriteFileAt("d/" + name, "half");
   WriteFileAt("d/" + dead, "half");
-  const auto files = fso.Files(P("d"));
-  ASSERT_TRUE(files);
   std::sort(kept.begin(), kept.end());
-  EXPECT_EQ(Sorted(*files), kept);
+  EXPECT_EQ(Names(fso.Files(P("d"))), kept);
   EXPECT_FALSE(fs::exists(P("d/" + dead)));
 }
 
-TEST_F(StdFileServiceTest, CopyAndMoveFolderMergeIntoATakenName) {
+// CopyFile copies; LinkOrCopyFile gives a file with one name a second one,
+// never a file that has two already. Both replace, through a temporary
+// name, and a failure changes nothing.
+TEST_F(StdFileServiceTest, CopiesReplaceAndOnlyLinkOrCopySharesBytes) {
+  WriteFileAt("a", "bytes");
+  WriteFileAt("dst/a", "an older, longer content");
+  fs::create_directories(P("dst/folder"));
+  EXPECT_TRUE(fso.CopyFile(P("a"), P("dst/a")));
+  EXPECT_TRUE(fso.CopyFile(P("a"), P("dst") + "/"));  // into a folder, under its own name
+  EXPECT_EQ(fs::hard_link_count(P("a")), 1u);
+  EXPECT_FALSE(fso.CopyFile(P("missing"), P("dst/a")));
+  EXPECT_FALSE(fso.CopyFile(P("a"), P("dst/folder")));  // a folder stands there
+  EXPECT_FALSE(fso.CopyFile(P("a"), P("nowhere/a")));
+  EXPECT_EQ(Tree("dst"), Files{"a"});
+  EXPECT_EQ(ReadFileAt("dst/a"), "bytes");
+  EXPECT_TRUE(fso.LinkOrCopyFile(P("a"), P("b")));
+  EXPECT_EQ(fs::hard_link_count(P("a")), 2u);  // one file system: nothing written twice
+  EXPECT_TRUE(fso.LinkOrCopyFile(P("a"), P("c")));  // a has a second name now: real bytes
+  EXPECT_EQ(fs::hard_link_count(P("c")), 1u);
+  EXPECT_TRUE(fso.LinkOrCopyFile(P("a"), P("b")));  // onto a second name of itself
+  EXPECT_TRUE(fso.WriteFile(P("a"), "new"));  // a write never reaches the other names
+  EXPECT_EQ(ReadFileAt("b"), "bytes");
+  fs::create_symlink("c", P("link"));  // a link is copied as the file's bytes
+  EXPECT_TRUE(fso.LinkOrCopyFile(P("link"), P("dst/link")));
+  EXPECT_FALSE(fs::is_symlink(P("dst/link")));
+  EXPECT_EQ(Tree(""), (Files{"a", "b", "c", "c", "dst/a", "dst/link"}));  // lists a link as its file
+}
+
+TEST_F(StdFileServiceTest, MovesReplaceMergeAndKeepOneName) {
   for (const bool move : {false, true}) {
     SCOPED_TRACE(move ? "move" : "copy");
     fs::remove_all(Sandbox());
     WriteFileAt("src/site/a.txt", "new a");
     WriteFileAt("src/site/sub/b.txt", "new b");
     WriteFileAt("dst/site/a.txt", "old a");
-    WriteFileAt("dst/site/keep.txt", "kept");
     WriteFileAt("dst/site/sub/c.txt", "kept c");
     EXPECT_TRUE(move ? fso.MoveFolder(P("src/site"), P("dst") + "/")
                      : fso.CopyFolder(P("src/site"), P("dst") + "/"));
-    EXPECT_EQ(Tree("dst/site"), (Files{"a.txt", "keep.txt", "sub/b.txt", "sub/c.txt"}));
+    EXPECT_EQ(Tree("dst/site"), (Files{"a.txt", "sub/b.txt", "sub/c.txt"}));
     EXPECT_EQ(ReadFileAt("dst/site/a.txt"), "new a");
-    EXPECT_EQ(Tree("src"), move ? Files{} : (Files{"site/a.txt", "site/sub/b.txt"}));
     EXPECT_EQ(fs::exists(P("src/site")), !move);
     EXPECT_FALSE(move ? fso.MoveFolder(P("src/missing"), P("dst") + "/")
                       : fso.CopyFolder(P("src/missing"), P("dst") + "/"));
   }
-}
-
-TEST_F(StdFileServiceTest, MovesIntoAFolderTakeTheirOwnName) {
-  WriteFileAt("src/free/x.txt", "x");
-  EXPECT_FALSE(fso.MoveFolder(P("src/free"), P("dst") + "/"));  // no destination yet
-  EXPECT_EQ(ReadFileAt("src/free/x.txt"), "x");
-  fs::create_directories(P("dst"));
-  EXPECT_TRUE(fso.MoveFolder(P("src/free"), P("dst") + "/"));
-  EXPECT_FALSE(fs::exists(P("src/free")));
-  EXPECT_EQ(Tree("dst"), Files{"free/x.txt"});
-
-  // MoveFile replaces and leaves no source.
-  WriteFileAt("a.txt", "moved");
-  WriteFileAt("d/a.txt", "old");
-  EXPECT_TRUE(fso.MoveFile(P("a.txt"), P("d") + "/"));
-  EXPECT_FALSE(fs::exists(P("a.txt")));
-  EXPECT_EQ(ReadFileAt("d/a.txt"), "moved");
-  EXPECT_FALSE(fso.MoveFile(P("a.txt"), P("d/b.txt")));
-}
-
-TEST_F(StdFileServiceTest, ACopySharesTheBytesOfAFileWithOneNameOnly) {
-  WriteFileAt("a", "bytes");
-  EXPECT_TRUE(fso.CopyFile(P("a"), P("b")));
-  EXPECT_EQ(fs::hard_link_count(P("a")), 2u);  // one file system: nothing written twice
-  EXPECT_TRUE(fso.CopyFile(P("a"), P("c")));   // a has a second name now: real bytes
-  EXPECT_EQ(fs::hard_link_count(P("c")), 1u);
-  EXPECT_TRUE(fso.CopyFile(P("a"), P("b")));   // onto a second name of itself
-  EXPECT_EQ(Tree(""), (Files{"a", "b", "c"}));
-  EXPECT_TRUE(fso.WriteFile(P("a"), "new"));   // a write never reaches the other names
-  EXPECT_EQ(ReadFileAt("b"), "bytes");
-  EXPECT_EQ(ReadFileAt("c"), "bytes");
-
-  // A link to a file is copied as the file's bytes, never as the link.
-  fs::create_symlink("c", P("link"));
-  WriteFileAt("d/link", "taken");
-  EXPECT_TRUE(fso.CopyFile(P("link"), P("d/link")));
-  EXPECT_FALSE(fs::is_symlink(P("d/link")));
-  EXPECT_EQ(ReadFileAt("d/link"), "bytes");
-}
-
-TEST_F(StdFileServiceTest, MovingOntoASecondNameOfTheSameFileKeepsOneName) {
-  // A listed file takes the same way as any other once its target is taken.
-  for (const auto move : {&StdFileService::MoveFile, &StdFileService::MoveListedFile}) {
-    const std::string at = move == &StdFileService::MoveFile ? "plain/" : "listed/";
-    WriteFileAt(at + "a", "bytes");
-    fs::create_hard_link(P(at + "a"), P(at + "b"));
-    EXPECT_TRUE((fso.*move)(P(at + "a"), P(at + "b")));
-    EXPECT_EQ(Tree(at), Files{"b"});
-    EXPECT_EQ(ReadFileAt(at + "b"), "bytes");
-    EXPECT_TRUE((fso.*move)(P(at + "b"), P(at + "b")));  // one name given twice stays
-    EXPECT_TRUE((fso.*move)(P(at + "b"), P(at + "./b")));
-    EXPECT_EQ(ReadFileAt(at + "b"), "bytes");
-    WriteFileAt(at + "c", "replaces");
-    EXPECT_TRUE((fso.*move)(P(at + "c"), P(at + "b")));
-    EXPECT_EQ(Tree(at), Files{"b"});
-    EXPECT_EQ(ReadFileAt(at + "b"), "replaces");
-    fs::create_symlink("b", P(at + "link"));  // a link moves as the link
-    EXPECT_TRUE((fso.*move)(P(at + "link"), P(at + "moved")));
-    EXPECT_TRUE(fs::is_symlink(P(at + "moved")));
-    EXPECT_FALSE(fs::exists(P(at + "link")));
-  }
-  WriteFileAt("b", "bytes");
-  fs::create_directories(P("d"));
-  fs::create_hard_link(P("b"), P("d/b"));
-  EXPECT_TRUE(fso.MoveFolder(P("d"), P("e")));
-  EXPECT_EQ(ReadFileAt("e/b"), "bytes");
+  EXPECT_FALSE(fso.MoveFolder(P("dst/site"), P("none") + "/"));  // no destination yet
+  EXPECT_TRUE(fso.MoveFolder(P("dst/site"), P("moved")));
+  fs::create_hard_link(P("moved/a.txt"), P("moved/b.txt"));
+  EXPECT_TRUE(fso.MoveFile(P("moved/a.txt"), P("moved/b.txt")));  // onto a second name of itself
+  EXPECT_TRUE(fso.MoveFile(P("moved/b.txt"), P("moved/./b.txt")));  // one name given twice
+  EXPECT_FALSE(fso.MoveFile(P("moved/a.txt"), P("moved/c.txt")));
+  fs::create_symlink("b.txt", P("moved/link"));  // a link moves as the link
+  EXPECT_TRUE(fso.MoveFile(P("moved/link"), P("moved/sub") + "/"));
+  EXPECT_TRUE(fs::is_symlink(P("moved/sub/link")));
+  EXPECT_EQ(Tree("moved"), (Files{"b.txt", "sub/b.txt", "sub/b.txt", "sub/c.txt"}));
+  EXPECT_EQ(ReadFileAt("moved/b.txt"), "new a");
 }
 
 TEST_F(StdFileServiceTest, TextFilesWriteReplaceAndAppend) {
   EXPECT_TRUE(fso.AppendFile(P("fail.txt"), "one\r\n"));
   EXPECT_TRUE(fso.AppendFile(P("fail.txt"), "two\r\n"));
   EXPECT_EQ(fso.ReadFile(P("fail.txt")), "one\r\ntwo\r\n");
-  EXPECT_TRUE(fso.WriteFile(P("fail.txt"), "new"));
-  EXPECT_EQ(fso.ReadFile(P("fail.txt")), "new");
-  EXPECT_EQ(Tree(""), Files{"fail.txt"});  // no temporary left beside it
   const std::string binary("a\0b\xff", 4);
-  EXPECT_TRUE(fso.WriteFile(P("bin"), binary));
-  EXPECT_EQ(fso.ReadFile(P("bin")), binary);
-
+  EXPECT_TRUE(fso.WriteFile(P("fail.txt"), binary));
+  EXPECT_EQ(fso.ReadFile(P("fail.txt")), binary);
+  EXPECT_EQ(Tree(""), Files{"fail.txt"});  // no temporary left beside it
   fs::create_directories(P("folder"));
   EXPECT_FALSE(fso.ReadFile(P("folder")));
   EXPECT_FALSE(fso.WriteFile(P("folder"), "x"));

@@ -76,19 +76,18 @@ void ForClientSocket(int serverPort, int clientPort, Act act) {
   }
 }
 
-// Announces the whole body's length, sends its first half, then runs
-// `after` and gives up, so that httplib closes the connection.
+// Announces the whole body's length and sends its first half; then, as
+// long as `more` says so, one more byte each time; else httplib closes the
+// connection.
 void DeliverHalf(httplib::Response& res, const DeclaredResponse& declared,
-                 std::function<void()> after) {
+                 std::function<bool()> more) {
   res.set_content_provider(
       declared.Body.size(), declared.ContentType,
-      [body = declared.Body, after](size_t offset, size_t, httplib::DataSink& sink) {
-        if (offset < body.size() / 2) {
-          sink.write(body.data() + offset, body.size() / 2 - offset);
-          return true;
-        }
-        after();
-        return false;
+      [body = declared.Body, more](size_t offset, size_t, httplib::DataSink& sink) {
+        const size_t half = body.size() / 2;
+        if (offset >= half && !more()) return false;
+        sink.write(body.data() + offset, offset < half ? half - offset : 1);
+        return true;
       });
 }
 
@@ -194,9 +193,12 @@ struct TestServer::Impl {
       case Delivery::Normal: res.set_content(declared.Body, declared.ContentType); break;
       case Delivery::Chunked: DeliverChunked(res, declared, true); break;
       case Delivery::BrokenChunked: DeliverChunked(res, declared, false); break;
-      case Delivery::ShortBody: DeliverHalf(res, declared, [] {}); break;
+      case Delivery::ShortBody: DeliverHalf(res, declared, [] { return false; }); break;
       case Delivery::Stall:
-        DeliverHalf(res, declared, [this, ms = declared.StallMs] { PauseUnless(stopping, ms); });
+        DeliverHalf(res, declared, [this, ms = declared.StallMs] {
+          PauseUnless(stopping, ms);
+          return !stopping;
+        });
         break;
       case Delivery::Drop:
         // Whatever httplib then writes goes nowhere: the client sees the
@@ -212,6 +214,7 @@ struct TestServer::Impl {
             unspecified.sa_family = AF_UNSPEC;
             ::connect(fd, &unspecified, sizeof unspecified);
           });
+          return false;
         });
         break;
     }

@@ -18,7 +18,7 @@ enum class Delivery {
   ShortBody,  // announces the whole body's length, sends only half, closes
   BrokenChunked,  // a chunked body whose last chunk never comes; closes
   Drop,       // closes the connection without any response
-  Stall,      // sends the headers and half the body, waits StallMs, closes
+  Stall,      // sends the headers and half the body, then one byte every StallMs
   Reset,      // sends the headers and half the body, then resets the connection
 };
 
@@ -29,7 +29,7 @@ struct DeclaredResponse {
   std::multimap<std::string, std::string> Headers{};  // extra response headers
   Delivery How = Delivery::Normal;
   int DelayMs = 0;  // wait this long before answering
-  int StallMs = 0;  // for Delivery::Stall: the silence after half the body
+  int StallMs = 0;  // for Delivery::Stall: the silence before each byte after half the body
 };
 
 struct SeenRequest {

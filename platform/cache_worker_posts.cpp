@@ -1,0 +1,83 @@
+// The crawl thread's side of the cache's worker (cache_worker.h): posting
+// orders and taking outcomes. Everything here runs on the crawl thread and
+// meets the worker only under its mutex.
+#include <chrono>
+
+#include "platform/cache_worker.h"
+
+namespace kestrelin {
+namespace {
+
+// Takes `url`'s entry out of `table` once the worker has marked it asked
+// for (so it never starts that URL again for this ask), waiting at most
+// `waitMs` for it.
+template <typename Map, typename Lock>
+auto TakeFrom(Map& table, const std::string& url, int waitMs, std::condition_variable_any& changed,
+              Lock& lock) -> std::optional<decltype(table.begin()->second.Outcome)> {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  for (;;) {
+    auto found = table.find(url);
+    if (found != table.end() && found->second.Asked) {
+      auto outcome = std::move(found->second.Outcome);
+      table.erase(found);
+      return outcome;
+    }
+    if (changed.wait_until(lock, deadline) == std::cv_status::timeout) {
+      found = table.find(url);
+      if (found == table.end() || !found->second.Asked) return std::nullopt;
+    }
+  }
+}
+
+}  // namespace
+
+void CacheWorker::Post(Command command) {
+  {
+    MutexLock guard(mutex_);
+    inbox_.push_back(std::move(command));
+    ++posted_;
+  }
+  // Wakes a worker in curl_multi_poll, or the next one it enters.
+  if (multi_) curl_multi_wakeup(multi_);
+}
+
+void CacheWorker::PostFetch(const std::string& url) { Post(Command{Order::Fetch, url}); }
+void CacheWorker::PostSize(const std::string& url) { Post(Command{Order::Size, url}); }
+void CacheWorker::PostRules(CacheRules rules) {
+  Command command{Order::Rules};
+  command.Rules = std::move(rules);
+  Post(std::move(command));
+}
+
+void CacheWorker::PostHints(std::vector<std::string> urls, bool sizes) {
+  if (settings_.MaxFetchesAhead <= 0 || urls.empty()) return;
+  Command command{sizes ? Order::SizeHints : Order::Hints};
+  command.Urls = std::move(urls);
+  Post(std::move(command));
+}
+
+std::optional<FetchOutcome> CacheWorker::TakeFetch(const std::string& url, int waitMs) {
+  if (!multi_) return FetchOutcome{};
+  MutexLock guard(mutex_);
+  return TakeFrom(fetches_, url, waitMs, changed_, mutex_);
+}
+
+std::optional<std::string> CacheWorker::TakeSize(const std::string& url, int waitMs) {
+  if (!multi_) return std::string();
+  MutexLock guard(mutex_);
+  return TakeFrom(sizes_, url, waitMs, changed_, mutex_);
+}
+
+void CacheWorker::Cancel(bool everything, bool newCrawl) {
+  if (!multi_) return;
+  std::uint64_t mine = 0;
+  {
+    MutexLock guard(mutex_);
+    mine = posted_ + 1;
+  }
+  Post(Command{newCrawl ? Order::NewCrawl : everything ? Order::CancelAll : Order::Cancel});
+  MutexLock guard(mutex_);
+  while (handled_ < mine) changed_.wait(mutex_);
+}
+
+}  // namespace kestrelin
