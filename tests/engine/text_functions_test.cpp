@@ -11,6 +11,7 @@
 #include "engine/recording_host.h"
 #include "engine/relative_link.h"
 #include "engine/safe_names.h"
+#include "engine/text_lines.h"
 #include "engine/tray_tip.h"
 #include "engine/url_decoding.h"
 #include "engine/url_helpers.h"
@@ -47,6 +48,11 @@ TEST(UrlText, PageNormalizing) {
               {"a -.,.- b", "a _ b"},  // the page's own escape text comes out as "_"
               {"<a href  =  \"x y.html\">", "<a href=\"x y.html\">"}},
              [](const std::string& s) { return NormalizePageText(s); });
+}
+
+// The program's own files: a line feed alone does not end a line.
+TEST(UrlText, CrAndCrLfEndLinesButLfAloneDoesNot) {
+  EXPECT_EQ(SplitLinesCr("a\r\nb\rc\nd\r\n"), (std::vector<std::string>{"a", "b", "c\nd"}));
 }
 
 TEST(UrlText, DecodesEscapesInOnePassAndKeepsTheFolderMarker) {
