@@ -104,7 +104,8 @@ TEST_F(DownloadSiteTest, AnUnreachableStartPageIsOneRedKeyedLine) {
 // "Connected to" and links-obtained lines are gone, each page ends with its
 // "Finished downloading" line, a good file keeps its line only without
 // validation, and ListFailed leaves just the failure records (the rebuild's
-// line comes after the results pass).
+// line comes after the results pass). Each crawl appends its block of
+// records to fail.txt.
 TEST_F(DownloadSiteTest, FinalLogOfASmallCrawlUnderEachReportingOption) {
   WriteFileAt("site/d/index.html", "<img src=\"a.gif\"><img src=\"gone.gif\"><a href=\"b.html\">b</a>");
   WriteFileAt("site/d/a.gif", "a");
@@ -134,11 +135,17 @@ TEST_F(DownloadSiteTest, FinalLogOfASmallCrawlUnderEachReportingOption) {
       {1, 1, failed + rebuilt},
       {0, 1, failed + rebuilt},
   };
+  std::string report;
   for (const Case& c : cases) {
+    t->Clock.Now = 9 * 3600 + 5 * 60 + 7;
     Crawl(d + "index.html",
           {.RipPageOnly = 0, .NoValidate = c.NoValidate, .ListFailed = c.ListFailed});
     EXPECT_EQ(t->Host.FormatFinalLog(), c.Log) << c.NoValidate << c.ListFailed;
     EXPECT_EQ(ReadFileAt("save/d/c.gif"), "c");
+    const std::string line = "=======================================\r\n";
+    report += d + "index.html @ 09:05:07\r\n" + line + d + "gone.gif (" + d + "index.html)\r\n" +
+              line + "\r\n";
+    EXPECT_EQ(ReadFileAt("program/fail.txt"), report);
   }
 }
 

@@ -7,7 +7,6 @@
 
 #include "engine/duration_text.h"
 #include "engine/flattened_name.h"
-#include "engine/paths.h"
 #include "engine/progress_percent.h"
 #include "engine/recording_host.h"
 #include "engine/relative_link.h"
@@ -33,40 +32,17 @@ void ExpectEach(const std::vector<TextCase>& cases,
 
 std::string Nul(const char* text, std::size_t size) { return std::string(text, size); }
 
-TEST(UrlText, FolderSiteRootAndSlashes) {
-  ExpectEach({{"http://example.com/d/x.html", "http://example.com/d/"},
-              {"http://example.com/d/", "http://example.com/d/"},
-              {"no-slash-here", ""}, {"", ""},
-              {"https://example.com", "https://"}},
+TEST(UrlText, FolderAndSiteRoot) {
+  ExpectEach({{"http://example.com/d/x.html", "http://example.com/d/"}, {"no-slash-here", ""}},
              [](const std::string& s) { return UrlFolder(s); });
   ExpectEach({{"http://example.com/d/x.html", "http://example.com/"},
               {"http://example.com", "http://example.com"},
-              {"http://example.com/", "http://example.com/"},
               {"https://example.com/d/x.html", "https://example.com/"},
-              {"https://example.com", "https://example.com"},
-              {"ftp://files.example.com/a/b", "ftp://files.example.com/"},
-              {"http:/", "http:/"},  // shorter than 8 characters: whole text
-              {"abc", "abc"},
-              // Without "://" the search starts from the 8th character.
-              {"example.com/d/x.html", "example.com/"},
-              {"ab/cdefgh/ij", "ab/cdefgh/"}},
+              {"ftp://files.example.com/a/b", "ftp://files.example.com/"}},
              [](const std::string& s) { return UrlSiteRoot(s); });
-  ExpectEach({{"host\\a\\b.htm", "host/a/b.htm"}, {"plain", "plain"}},
-             [](const std::string& s) { return ToForwardSlashes(s); });
 }
 
-TEST(UrlText, AttributeAndPageNormalizing) {
-  ExpectEach({{"src__=__\"a.gif\"", "src=\"a.gif\""},
-              {"href_=_x", "href=x"}, {"value___=y", "value=y"},
-              {"SRC_=x", "SRC_=x"},  // upper case is not folded, but "=_" is
-              {"a=___b", "a=b"},
-              {"srcsrc_", "srcsrc"}},
-             [](const std::string& s) {
-               std::string text = s;
-               const std::string returned = NormalizeAttributes(text);
-               EXPECT_EQ(text, returned);  // edited in place as well
-               return returned;
-             });
+TEST(UrlText, PageNormalizing) {
   ExpectEach({{"<img src = 'a.gif'>", "<img src=\"a.gif\">"},
               {"keep_under_scores", "keep_under_scores"}, {"the src of it", "the srcof it"},
               {"a -.,.- b", "a _ b"},  // the page's own escape text comes out as "_"
@@ -74,34 +50,16 @@ TEST(UrlText, AttributeAndPageNormalizing) {
              [](const std::string& s) { return NormalizePageText(s); });
 }
 
+// The program's own files: a line feed alone does not end a line.
 TEST(UrlText, CrAndCrLfEndLinesButLfAloneDoesNot) {
-  using Lines = std::vector<std::string>;
-  EXPECT_EQ(SplitLinesCr("a\r\nb\rc"), (Lines{"a", "b", "c"}));
-  EXPECT_EQ(SplitLinesCr("a\nb\n"), (Lines{"a\nb\n"}));
-  EXPECT_EQ(SplitLinesCr("a\r\n\r\nb\r\n"), (Lines{"a", "", "b"}));
-  EXPECT_EQ(SplitLinesAnyEnding("a\nb\r\nc\rd"), (Lines{"a", "b", "c", "d"}));
-  EXPECT_TRUE(SplitLinesCr("").empty());
-}
-
-// The joined text with every doubled separator collapsed in one pass.
-TEST(UrlText, JoinPathCollapsesDoubledSeparatorsInOnePass) {
-  const std::string s(1, kPathSeparator);
-  const std::string cases[][3] = {
-      {"a", "b", "a" + s + "b"},         {"a" + s, "b", "a" + s + "b"},
-      {"a" + s, s + "b", "a" + s + s + "b"}, {"", "", s},
-      {s + s, s + s, s + s + s},         {"a" + s + s + s, "", "a" + s + s}};
-  for (const auto& c : cases) EXPECT_EQ(JoinPath(c[0], c[1]), c[2]) << c[0] << "|" << c[1];
-  EXPECT_EQ(CollapseSeparators(s + s + s + "a" + s + s), s + s + "a" + s);
+  EXPECT_EQ(SplitLinesCr("a\r\nb\rc\nd\r\n"), (std::vector<std::string>{"a", "b", "c\nd"}));
 }
 
 TEST(UrlText, DecodesEscapesInOnePassAndKeepsTheFolderMarker) {
-  ExpectEach({{"a+b", "a b"},
-              {"%20", " "}, {"%41%42", "AB"}, {"%2f", "/"}, {"%2F", "/"},
+  ExpectEach({{"a+b", "a b"}, {"%41%2f", "A/"},
               {"dir%x%file%20a.html", "dir%x%file a.html"}, {"%x%41", "%x%41"}, {"%2541", "%41"},
-              {"%4z", "\x04"}, {"%zz", Nul("\0", 1)}, {"%X%", Nul("\0", 1)},
-              {"abc%", Nul("abc\0", 4)}, {"abc%4", "abc\x04"}, {"% 4", "\x04"},
-              {"%C3%A9t%C3%A9", "\xC3\xA9t\xC3\xA9"}, {"%ff", "\xff"}, {"", ""},
-              {"plain/text.html", "plain/text.html"}},
+              {"%4z", "\x04"}, {"%zz", Nul("\0", 1)}, {"abc%", Nul("abc\0", 4)},
+              {"%C3%A9t", "\xC3\xA9t"}, {"%ff", "\xff"}, {"", ""}},
              [](const std::string& s) { return DecodeUrlText(s); });
 }
 
@@ -112,15 +70,12 @@ TEST(UrlText, RelativeLinksDropOneFolderPerStepAndStopAtTheHost) {
   const Case cases[] = {
       {"../a.gif", "http://example.com/d/e/", "http://example.com/d/a.gif"},
       {"../../a.gif", "http://example.com/d/e/", "http://example.com/a.gif"},
-      {"../../a.gif", "http://example.com/d/", "http://example.com/a.gif"},
       {"../../../a.gif", "http://example.com/", "http://example.com/a.gif"},
       {"../x/../y.gif", "http://example.com/d/e/", "http://example.com/d/x/../y.gif"},
       {"../", "http://example.com/d/e/", "http://example.com/d/"},
       {"../c.gif", "http://example.com/a//b/", "http://example.com/c.gif"},
-      {"../a.gif", "https://example.com/d/e/", "https://example.com/d/a.gif"},
       // Without its final "/" the last part of the base counts as a file name.
       {"../a.gif", "http://example.com/d/e", "http://example.com/d/a.gif"},
-      {"../sub/a b.gif", "http://example.com/d/e/", "http://example.com/d/sub/a b.gif"},
       {[] { std::string l; for (int i = 0; i < 1000; ++i) l += "../"; return l + "a.gif"; }(),
        "http://example.com/d/e/", "http://example.com/a.gif"},
   };
@@ -135,10 +90,9 @@ TEST(UrlText, WebDomainKeepsTheLastLabelsBehindWwwOrIsOneRedLine) {
       {"http://example.com/", "http://www.example.com/"},
       {"http://a.b.example.com/", "http://www.example.com/"},
       {"http://www.shop.co.zz/", "http://www.shop.co.zz/"},
-      {"http://www.ab.zz/", "http://www.www.ab.zz/"}, {"http://192.168.0.1/", "http://www.0.1/"},
       {"http://www.example.com:8080/", "http://www.example.com:8080/"},
       {"https://shop.example.com/", "https://www.example.com/"},
-      {"http://localhost/", ""}, {"http://co.zz/", ""}, {"", ""}, {"http:/", ""},
+      {"http://localhost/", ""}, {"http://co.zz/", ""}, {"", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
@@ -158,17 +112,14 @@ TEST(Names, FlattenedNamesFollowTheLinksPathBelowItsSiteRoot) {
   };
   const Case cases[] = {
       {"http://example.com/d/img/a.gif", "http://example.com/", "d/img/a.gif"},
-      {"http://example.com/index.html", "http://example.com/", "index.html"},
       // The site root itself, with and without its final "/".
       {"http://example.com/", "http://example.com/", "index.html"},
       {"http://example.com", "http://example.com", "index.html"},
       // A folder address names the folder's index.html.
       {"http://example.com/a/b/", "http://example.com/", "a/b/index.html"},
-      {"http://example.com/a\\b.gif", "http://example.com/", "a\\b.gif"},
       // Off the start site: "external/" + the last segment, so two such
       // links with the same last segment share the name.
       {"http://other.org/x/y/logo.gif", "http://example.com/", "external/logo.gif"},
-      {"http://b.org/2/logo.gif", "http://example.com/", "external/logo.gif"},
       {"http://other.org/x/", "http://example.com/", "external/index.html"},
       // Comparison with the site root is case-sensitive.
       {"http://EXAMPLE.com/a.gif", "http://example.com/", "external/a.gif"},
@@ -180,22 +131,18 @@ TEST(Names, FlattenedNamesFollowTheLinksPathBelowItsSiteRoot) {
 
 TEST(Names, SafeAndWorkingNamesNeverLeaveTheFolder) {
   ExpectEach({{"..", "%2e%2e"},
-              {".", "%2e"}, {"...", "..."}, {"..a", "..a"}, {"a/b", "a%2fb"},
-              {"../../etc", "..%2f..%2fetc"}, {"a\\b", "a%5cb"}, {Nul("a\0b", 3), "a%00b"},
-              {"", ""}, {"index.html", "index.html"}, {"c d.html", "c d.html"},
+              {".", "%2e"}, {"...", "..."}, {"../../etc", "..%2f..%2fetc"}, {"a\\b", "a%5cb"},
+              {Nul("a\0b", 3), "a%00b"}, {"c d.html", "c d.html"},
               {"img%x%a.gif", "img%x%a.gif"},  // markers are left for the next level
               {std::string(kMaxNameBytes, 'x'), std::string(kMaxNameBytes, 'x')}},
              [](const std::string& s) { return SafeName(s); });
-  ExpectEach({{"index.html", "index.html"},
-              {"d/img/a.gif", "d%x%img%x%a.gif"}, {"docs/", "docs%x%"},
-              {"external/logo.gif", "external%x%logo.gif"}, {"a\\b/c", "a%x%b%x%c"},
+  ExpectEach({{"d/img/a.gif", "d%x%img%x%a.gif"}, {"docs/", "docs%x%"}, {"a\\b/c", "a%x%b%x%c"},
               {"a/../../x", "a%x%%2e%2e%x%%2e%2e%x%x"}, {"./x", "%2e%x%x"}, {"..", "%2e%2e"},
               {"../", "%2e%2e%x%"},
               {"a//b", "a%x%b"},  // empty segments vanish
               {"/x", "x"}, {"/", "%x%"},
               // A "%x" from a URL never reads as, or makes, a folder marker.
               {"i%x%a.gif", "i%25x%a.gif"}, {"a%x/b%", "a%25x%x%b%"},
-              {"//", "%x%"},
               {Nul("a\0/b", 4), "a%00%x%b"}},
              [](const std::string& s) { return WorkingFileName(s); });
 }
@@ -220,10 +167,6 @@ TEST(Names, OverlongNamesAreCutKeepingTheExtensionAndApartByHash) {
   other.replace(other.find("folder39"), 8, "folderXX");
   EXPECT_NE(WorkingFileName(other + "picture.gif"), name);
 
-  const std::string single = WorkingFileName("d/" + std::string(400, 'z') + ".pdf");
-  EXPECT_LE(single.size(), kMaxNameBytes);
-  EXPECT_TRUE(single.starts_with("d%x%z")) << single;
-  EXPECT_TRUE(single.ends_with(".pdf")) << single;
   // A long folder link still ends with the marker (it names no file).
   const std::string folderLink = WorkingFileName(path);
   EXPECT_LE(folderLink.size(), kMaxNameBytes);
@@ -235,18 +178,12 @@ TEST(Durations, TextsAndMidnight) {
     int seconds;
     const char* expected;
   } cases[] = {
-      {5, "5 seconds."}, {0, "0 seconds."}, {3605, "1 hours, 5 seconds."},
-      {65, "1 minutes, 5 seconds."}, {3600, "1 hours, 0 seconds."},
+      {0, "0 seconds."}, {3605, "1 hours, 5 seconds."}, {65, "1 minutes, 5 seconds."},
       {2 * 3600 + 3 * 60 + 4, "2 hours, 3 minutes, 4 seconds."},
       {kSecondsPerDay + 7, "7 seconds."},  // modulo 24 hours
   };
   for (const auto& c : cases) EXPECT_EQ(FormatDuration(c.seconds), c.expected) << c.seconds;
-  EXPECT_EQ(ElapsedSeconds(10, 15), 5);
-  EXPECT_EQ(ElapsedSeconds(23 * 3600 + 59 * 60 + 50, 10), 20);
-  EXPECT_EQ(ElapsedSeconds(100, 100), 0);
   EXPECT_EQ(ElapsedSeconds(100, 99), kSecondsPerDay - 1);
-  EXPECT_EQ(TimeOfDayText(0), "00:00:00");
-  EXPECT_EQ(TimeOfDayText(9 * 3600 + 5 * 60 + 7), "09:05:07");
   EXPECT_EQ(TimeOfDayText(kSecondsPerDay - 1), "23:59:59");
 }
 
@@ -258,17 +195,14 @@ TEST(Progress, PercentagesRoundHalfToEven) {
   };
   const Case cases[] = {
       {"round", 1, 2, 0},      {"round", 3, 2, 2},      {"round", 5, 2, 2},
-      {"round", 7, 2, 4},      {"round", -1, 2, 0},     {"round", -3, 2, -2},
-      {"round", -5, 2, -2},    {"round", 1, 3, 0},      {"round", 2, 3, 1},
-      {"round", 125, 10, 12},  {"round", 135, 10, 14},  {"round", 10, 5, 2},
-      {"round", 0, 7, 0},      {"round", 1, -2, 0},     {"round", 3, -2, -2}, {"round", 5, 0, 0},
+      {"round", -3, 2, -2},    {"round", -5, 2, -2},    {"round", 2, 3, 1},
+      {"round", 3, -2, -2},    {"round", 5, 0, 0},
       // The bar after file i of count; the start page alone is 0.
-      {"file", 0, 1, 0},       {"file", 0, 4, 0},       {"file", 1, 4, 25},
-      {"file", 3, 4, 75},      {"file", 1, 8, 12},      {"file", 3, 8, 38},
-      {"file", 1, 200, 0},     {"file", 3, 200, 2},     {"file", 2, 3, 67}, {"file", 5, 0, 0},
+      {"file", 0, 4, 0},       {"file", 3, 4, 75},      {"file", 1, 8, 12},
+      {"file", 3, 8, 38},      {"file", 2, 3, 67},      {"file", 5, 0, 0},
       // The current page counts as not done: 100 - (count+1-i)*100/(count+1).
-      {"page", 0, 0, 0},       {"page", 0, 3, 0},       {"page", 3, 3, 75},
-      {"page", 1, 3, 25},      {"page", 7, 7, 88},      {"page", 5, 7, 62},
+      {"page", 0, 0, 0},       {"page", 3, 3, 75},      {"page", 7, 7, 88},
+      {"page", 5, 7, 62},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.what) + " " + std::to_string(c.a) + "/" + std::to_string(c.b));

@@ -98,7 +98,7 @@ class MainWindowTest : public SandboxedTest {
   // the program does it.
   frmMain& OpenWindow() {
     window_ = std::make_unique<frmMain>(MainWindowServices{
-        windowFso ? *windowFso : fso, *cache, clock, dialogs, ProgramFolder(),
+        fso, *cache, clock, dialogs, ProgramFolder(),
         SandboxPath("program/help.html"), HomeFolder(), volumes});
     window_->Form_Load();
     EXPECT_TRUE(window_->isVisible());
@@ -134,7 +134,6 @@ class MainWindowTest : public SandboxedTest {
   std::string HomeFolder() const { return SandboxPath("home"); }
 
   StdFileService fso;
-  FileService* windowFso = nullptr;  // what OpenWindow gives the window; `fso` when null
   SystemClock clock;
   RecordingDialogs dialogs;
   std::unique_ptr<CurlInternetCache> cache;
