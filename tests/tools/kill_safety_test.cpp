@@ -51,10 +51,13 @@ class KillSafetyTest : public test::SandboxedTest {
   // `untilRebuilding` it returns once its progress shows the rebuild has
   // begun (or the crawl has ended, or after a minute), so that a kill lands
   // inside the rebuild.
-  pid_t Start(const std::string& prefix, bool untilRebuilding = false, bool b = false) const {
+  pid_t Start(const std::string& prefix, bool untilRebuilding = false, bool b = false,
+              const std::string& url = "") const {
     const char* env = std::getenv("KESTRELIN_CRAWL");
+    const std::string start =
+        !url.empty() ? url : b ? external.BaseUrl() + "/b/index.html" : server.BaseUrl() + "/index.html";
     std::vector<std::string> args = {env ? env : KESTRELIN_CRAWL_PATH,
-                                     "--URL=" + (b ? external.BaseUrl() + "/b/index.html" : server.BaseUrl() + "/index.html"),
+                                     "--URL=" + start,
                                      "--SavePath=" + SandboxPath(prefix + (b ? "save-b" : "save")),
                                      "--program-dir=" + SandboxPath(prefix + "program"),
                                      "--cache-dir=" + SandboxPath(prefix + "inet"),
@@ -222,6 +225,33 @@ TEST_F(KillSafetyTest, StoppedCrawlsLoseAndMisplaceNothingAndOneFolderServesOneC
   EXPECT_EQ(Crawl(""), 0);
   EXPECT_EQ(WrongOrMissingFiles("save", site.Reachable), std::vector<std::string>{});
   EXPECT_EQ(test::ListTree(SandboxPath("program/cache")), std::vector<std::string>{});
+}
+
+// However slowly a server trickles a file, SIGINT and SIGTERM end the crawl
+// within a second: the file that came down whole lands, nothing partial does.
+TEST_F(KillSafetyTest, ASignalEndsATricklingTransferWithinASecond) {
+  external.Declare("/t/index.html", "<img src=\"a.gif\"><img src=\"slow.gif\">");
+  external.Declare("/t/a.gif", "whole", "image/gif");
+  external.Declare("/t/slow.gif", {.Body = std::string(65536, 's'), .ContentType = "image/gif",
+                                   .How = test::Delivery::Stall, .StallMs = 200});
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE("signal " + std::to_string(signal));
+    const std::string prefix = "sig" + std::to_string(signal) + "-";
+    external.ResetCounts();
+    const pid_t pid = Start(prefix, false, false, external.BaseUrl() + "/t/index.html");
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (external.RequestCount("/t/slow.gif") == 0 && Clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // bytes are trickling
+    const auto sent = Clock::now();
+    ::kill(pid, signal);
+    const int status = WaitFor(pid, kExitTimeoutMs);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count(), 1000);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) << status;
+    EXPECT_EQ(test::ReadWholeFile(SandboxPath(prefix + "save/t/a.gif")), "whole");
+    EXPECT_FALSE(std::filesystem::exists(SandboxPath(prefix + "save/t/slow.gif")));
+    EXPECT_EQ(Downloaded(prefix), std::vector<std::string>{});
+  }
 }
 
 }  // namespace
