@@ -2,12 +2,9 @@
 // one of ksgrab.cfg, igntypes.ini, exctypes.ini or the working folder
 // "cache", opens and closes the window, and checks what the window restored,
 // what it said, and what is left on disk, the other files included.
-#include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 
-#include "engine/text_lines.h"
 #include "tests/ui/ui_test_support.h"
 
 namespace kestrelin {
@@ -53,9 +50,6 @@ class BadLocalFilesTest : public test::MainWindowTest {
     return JoinLinesCrLf({SandboxPath("dest"), "0", "1", "0", "1", "0", "1", "0", "0", "250", "1",
                           "0", "1", "1", "0"});
   }
-  static std::string GoodList(const std::string& name) {
-    return name == "igntypes.ini" ? "gif\r\nzip\r\n" : "png\r\nsvg\r\n";
-  }
 
   void PlantGoodFiles() {
     for (auto it = fs::recursive_directory_iterator(ProgramFolder());
@@ -64,8 +58,8 @@ class BadLocalFilesTest : public test::MainWindowTest {
     fs::remove_all(ProgramFolder());
     fs::create_directories(SandboxPath("dest"));
     WriteFileAt("program/ksgrab.cfg", GoodCfg());
-    WriteFileAt("program/igntypes.ini", GoodList("igntypes.ini"));
-    WriteFileAt("program/exctypes.ini", GoodList("exctypes.ini"));
+    WriteFileAt("program/igntypes.ini", "gif\r\nzip\r\n");
+    WriteFileAt("program/exctypes.ini", "png\r\nsvg\r\n");
     WriteFileAt("program/cache/d%x%img%x%a.gif", "GIF89a leftover");
   }
 

@@ -1,25 +1,17 @@
 // Crawls started from the window against the local test server: the
 // Download sequence, Stop from the window and from the tray menu, closing
 // during a crawl, and the progress list's pop-up commands.
-#include <gtest/gtest.h>
 
-#include <QCheckBox>
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 
-#include "engine/text_lines.h"
 #include "tests/support/test_server.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/folder_list.h"
 #include "ui/frm_taskbar.h"
 
 namespace kestrelin {
@@ -51,12 +43,10 @@ class CrawlWindowTest : public test::MainWindowTest {
     for (int i = 0; i < count; ++i) {
       const std::string name = "f" + std::to_string(i) + ".txt";
       page += "<a href=\"" + name + "\">x</a>";
-      DeclareSlow("/s/" + name, "file " + std::to_string(i), 25);
+      server.Declare("/s/" + name, {.Body = "file " + std::to_string(i),
+                                    .ContentType = "text/plain", .DelayMs = 25});
     }
     WriteFileAt("site/s/index.html", page + "</html>");
-  }
-  void DeclareSlow(const std::string& path, const std::string& body, int delayMs) {
-    server.Declare(path, {.Body = body, .ContentType = "text/plain", .DelayMs = delayMs});
   }
 
   // Runs `step` on every timer tick of the crawl until it returns true.
@@ -154,7 +144,7 @@ TEST_F(CrawlWindowTest, DownloadCopiesTheSiteEndsWithTheDurationBoxAndKeysTheFai
 }
 
 TEST_F(CrawlWindowTest, TheWindowKeepsServingEventsDuringOneLongTransfer) {
-  DeclareSlow("/l/slow.txt", "slow file", 1200);
+  server.Declare("/l/slow.txt", {.Body = "slow file", .ContentType = "text/plain", .DelayMs = 1200});
   WriteFileAt("site/l/index.html", "<html><a href=\"slow.txt\">x</a></html>");
   frmMain& w = Prepared("/l/index.html");
 

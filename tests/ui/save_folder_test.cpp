@@ -1,12 +1,6 @@
 // The destination folder: the drive list, the folder list and new folders.
-#include <gtest/gtest.h>
-
-#include <QComboBox>
-#include <QListWidget>
-#include <filesystem>
 
 #include "tests/ui/ui_test_support.h"
-#include "ui/folder_list.h"
 
 namespace kestrelin {
 namespace {
@@ -17,10 +11,8 @@ class SaveFolderTest : public test::MainWindowTest {
 };
 
 TEST_F(SaveFolderTest, FolderListShowsParentsAndSubFoldersAndOpensOnActivation) {
-  std::filesystem::create_directories(SandboxPath("home/b"));
-  std::filesystem::create_directories(SandboxPath("home/a"));
-  std::filesystem::create_directories(SandboxPath("home/.hidden"));
-  std::filesystem::create_directories(SandboxPath("home/caf\xE9"));  // not UTF-8
+  for (const char* sub : {"b", "a", ".hidden", "caf\xE9"})  // the last one not UTF-8
+    std::filesystem::create_directories(SandboxPath("home/") + sub);
   OpenWindow();
   FolderList* list = Dir1();
   EXPECT_EQ(list->Path(), HomeFolder());

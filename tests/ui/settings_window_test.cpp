@@ -1,14 +1,11 @@
-// ksgrab.cfg through the window: restored at start-up with the reactions
-// running, written at shut-down, and the failure rules.
-#include <gtest/gtest.h>
+// ksgrab.cfg through the window: the design defaults of a first run,
+// restored at start-up with the reactions running, written at shut-down,
+// and the failure rules.
 
-#include <QComboBox>
+#include <QTabWidget>
 #include <algorithm>
-#include <filesystem>
 
-#include "engine/text_lines.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/folder_list.h"
 
 namespace kestrelin {
 namespace {
@@ -30,9 +27,22 @@ class SettingsWindowTest : public test::MainWindowTest {
   int Unit() { return Find<QComboBox>("cmbSize")->currentIndex(); }
 };
 
-TEST_F(SettingsWindowTest, FirstRunStartsAtHomeAndLeavesAnEmptyFile) {
+TEST_F(SettingsWindowTest, FirstRunShowsTheDesignDefaultsAtHomeAndLeavesAnEmptyFile) {
   OpenWindow();
   EXPECT_EQ(Folder(), HomeFolder());
+  for (const char* disabled :
+       {"cmdSetIgnore", "cmdSetExclusive", "txtSize", "cmbSize", "chkDownloadUnknown"})
+    EXPECT_FALSE(Enabled(disabled)) << disabled;
+  EXPECT_EQ(Find<QTabWidget>("SSTab")->currentIndex(), 0);
+  EXPECT_EQ(Find<QComboBox>("cmbSize")->currentText(), "kb");
+  ExpectBoxes({}, {"chkCompletePages", "chkOfflineLinks"});
+  EXPECT_FALSE(Find<QPushButton>("cmdStop")->isVisible());
+  EXPECT_EQ(Find<QPushButton>("cmdDownload")->geometry(), Find<QPushButton>("cmdStop")->geometry());
+  window_->lblCreator_Click();
+  window_->cmdHelp_Click();
+  ASSERT_EQ(dialogs.Opened.size(), 2u);
+  EXPECT_EQ(dialogs.Opened[0].rfind("mailto:", 0), 0u);
+  EXPECT_EQ(dialogs.Opened[1], SandboxPath("program/help.html"));
   EXPECT_TRUE(std::filesystem::exists(SandboxPath("program/ksgrab.cfg")));
   EXPECT_EQ(Cfg(), "");
   EXPECT_TRUE(std::filesystem::is_directory(SandboxPath("program/cache")));
@@ -110,12 +120,9 @@ TEST_F(SettingsWindowTest, ACompleteFileIsAppliedLineByLine) {
   }
   greyed->click();
   CloseWindow();
-  const auto lines = SplitLinesCr(Cfg());
-  ASSERT_EQ(lines.size(), 15u);
-  EXPECT_EQ(lines[10], "-1");
-  EXPECT_EQ(lines[2], "0");
-  EXPECT_EQ(lines[3], "1");
-  EXPECT_EQ(lines[7], "0");
+  // Written back as shown: one type mode, the two-state box, unit -1.
+  EXPECT_EQ(Cfg(), JoinLinesCrLf({HomeFolder(), "1", "0", "1", "0", "1", "0", "0", "1", "5", "-1",
+                                  "1", "0", "0", "0"}));
 }
 
 // The Offline tab's two options live in ksoffline.cfg, written only once

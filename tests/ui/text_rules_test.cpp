@@ -12,23 +12,22 @@
 namespace kestrelin {
 namespace {
 
-TEST(AddressCheck, NeedsTheSchemeAndASeparatorAfterIt) {
-  const struct { const char* text; bool valid; } cases[] = {
-      {"http://example.com/", true},  {"http://example.com", false},
-      {"http://example.com\\index.html", true}, {"https://example.com/", true},
-      {"HTTP://example.com/", false}, {"https://", false}, {"http:///", true},
-      {"ftp://example.com/", false},  {" http://example.com/", false},
+// An address needs the scheme and a separator after it; a size is a signed
+// integer or decimal.
+TEST(OptionChecks, AddressAndSizeTexts) {
+  const struct { bool (*check)(std::string_view); const char* text; bool valid; } cases[] = {
+      {IsValidAddress, "http://example.com/", true}, {IsValidAddress, "http://example.com", false},
+      {IsValidAddress, "http://example.com\\index.html", true},
+      {IsValidAddress, "https://example.com/", true}, {IsValidAddress, "HTTP://example.com/", false},
+      {IsValidAddress, "https://", false}, {IsValidAddress, "http:///", true},
+      {IsValidAddress, "ftp://example.com/", false}, {IsValidAddress, " http://example.com/", false},
+      {IsNumericText, "1.5", true}, {IsNumericText, " 3 ", true}, {IsNumericText, "-1", true},
+      {IsNumericText, "+2", true}, {IsNumericText, ".5", true}, {IsNumericText, "5.", true},
+      {IsNumericText, "", false}, {IsNumericText, "12kb", false}, {IsNumericText, ".", false},
+      {IsNumericText, "1.2.3", false}, {IsNumericText, "-", false}, {IsNumericText, "1 2", false},
+      {IsNumericText, "1e3", false},
   };
-  for (const auto& c : cases) EXPECT_EQ(IsValidAddress(c.text), c.valid) << c.text;
-}
-
-TEST(SizeCheck, AcceptsSignedIntegersAndDecimals) {
-  const struct { const char* text; bool valid; } cases[] = {
-      {"1.5", true}, {" 3 ", true}, {"-1", true}, {"+2", true}, {".5", true}, {"5.", true},
-      {"", false}, {"12kb", false}, {".", false}, {"1.2.3", false}, {"-", false}, {"1 2", false},
-      {"1e3", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(IsNumericText(c.text), c.valid) << c.text;
+  for (const auto& c : cases) EXPECT_EQ(c.check(c.text), c.valid) << c.text;
 }
 
 TEST(SizeLimit, MultipliesByTheUnitAndRoundsHalvesToEven) {

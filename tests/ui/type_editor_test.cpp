@@ -1,9 +1,5 @@
 // The file-type editors: their files, Add and its refusals, Remove limits,
 // hiding while the main window is open, and the live lists.
-#include <gtest/gtest.h>
-
-#include <QLineEdit>
-#include <QListWidget>
 
 #include "tests/ui/ui_test_support.h"
 #include "ui/frm_type_editor.h"
@@ -99,8 +95,7 @@ TEST_F(TypeEditorTest, FilesAreValidatedWhenReadAndWrittenOnlyAtShutDown) {
   OpenWindow();
   frmTypeEditor& ign = window_->IgnTypes();
   std::vector<std::string> expected = kPages;
-  expected.push_back("gif");
-  expected.push_back("png");
+  expected.insert(expected.end(), {"gif", "png"});
   EXPECT_EQ(window_->ExcTypes().Types(), expected);
   EXPECT_EQ(ign.Types(), std::vector<std::string>{"zip"});
   ASSERT_EQ(dialogs.Messages.size(), 2u);  // html and asp refused with a message

@@ -1,10 +1,17 @@
 #pragma once
 // What the window tests share: one offscreen QApplication, dialogs that
 // answer at once and record what was asked, and a fixture that builds a
-// main window over a sandboxed program folder.
+// main window over a sandboxed program folder. It also includes what
+// every window test uses: GoogleTest, the window's widget classes and the
+// text-line helpers.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -12,10 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/text_lines.h"
 #include "platform/curl_internet_cache.h"
 #include "platform/std_file_service.h"
 #include "platform/system_clock.h"
 #include "tests/support/sandbox.h"
+#include "ui/folder_list.h"
 #include "ui/frm_main.h"
 #include "ui/user_dialogs.h"
 
