@@ -36,27 +36,22 @@ TEST_F(CurlCacheTest, ServesIdenticalBytesFromOneRequestPerCrawl) {
   EXPECT_EQ(Fetched("/empty.html"), "");  // the callers decide what an empty copy means
 }
 
+// Faults of the transfer itself (errors, cut or stalled bodies, dropped
+// connections, redirect loops) are rows of the crawl's fault tests; here,
+// the answers and addresses that only the cache judges.
 TEST_F(CurlCacheTest, EveryFailureGivesNothingAndLeavesNoFile) {
   const std::pair<const char*, DeclaredResponse> declared[] = {
       {"/missing.html", {.Status = 404}},
-      {"/error.html", {.Status = 500}},
-      {"/forbidden.html", {.Status = 403}},
       {"/unasked.html", {.Status = 304}},  // "not modified" without a copy to keep
       {"/partial.html", {.Status = 206}},  // a range nobody asked for
       {"/short.bin", {.How = Delivery::ShortBody}},
-      {"/broken.bin", {.How = Delivery::BrokenChunked}},
-      {"/drop.bin", {.How = Delivery::Drop}},
-      {"/stall.bin", {.How = Delivery::Stall, .StallMs = 4000}},
-      {"/trickle.bin", {.How = Delivery::Stall, .StallMs = 200}},  // under 1 KB a second
-      {"/silent.bin", {.DelayMs = 4000}},  // no answer within the stall timeout
   };
   for (auto [path, response] : declared) {
     response.Body = std::string(10000, 'x');
     server.Declare(path, response);
   }
-  server.Redirect("/loop.html", "/loop.html");
   Names urls = {"http://127.0.0.1:1/refused.html", "ftp://127.0.0.1/x", "file:///etc/passwd",
-                "robots.txt", "", "http://", Url("/loop.html")};
+                "robots.txt", "", "http://"};
   for (const auto& [path, response] : declared) urls.push_back(Url(path));
   for (const std::string& url : urls) {
     const auto started = std::chrono::steady_clock::now();
@@ -144,7 +139,7 @@ TEST_F(CurlCacheTest, ALaterCrawlRevalidatesItsCopyWithTheServer) {
   EXPECT_EQ(last.Headers.find("If-Modified-Since")->second, date);
 }
 
-TEST_F(CurlCacheTest, ANewRunOfTheProgramRevalidatesFromTheSidecar) {
+TEST_F(CurlCacheTest, ANewRunRevalidatesFromTheIndexOrElseTheSidecar) {
   const std::string url = ServePage("kept across runs");
   const std::string first = cache->DownloadToCacheFile(url);
   ASSERT_FALSE(first.empty());
@@ -168,18 +163,15 @@ TEST_F(CurlCacheTest, ANewRunOfTheProgramRevalidatesFromTheSidecar) {
   fs::remove_all(SandboxPath("inet"));
   EXPECT_EQ(Fetched(*afterCleanup, url), "KEPT ACROSS RUNS");
   EXPECT_EQ(LastRequestHas("If-None-Match"), 0u);
-}
 
-// Where the index cannot take a record, the sidecar written instead counts,
-// even beside an older line of the index for the URL; once the copy is
-// edited in place, neither vouches for it.
-TEST_F(CurlCacheTest, ASidecarStandsInWhereTheIndexCannotBeWritten) {
-  const std::string url = ServePage("server bytes");
-  ASSERT_NE(Fetched(*cache, url), "<none>");
-  cache.reset();
+  // Where the index cannot take a record, the sidecar written instead
+  // counts, even beside an older line of the index for the URL; once the
+  // copy is edited in place, neither vouches for it.
+  afterCleanup.reset();
   const CacheEntry entry = EntryFor(SandboxPath("inet"), url);
   const std::string index = SandboxPath("inet/index");
   const std::string saved = test::ReadWholeFile(index);
+  ASSERT_NE(saved.find(url), std::string::npos);
   auto unwritable = MakeCache();
   fs::remove(index);
   fs::create_directory(index);  // no file can be opened there now

@@ -30,7 +30,9 @@ class ProgramFoldersTest : public test::SandboxedTest {
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-TEST_F(ProgramFoldersTest, XdgVariablesWinOverTheHomeFolder) {
+// XDG variables win over the home folder; a program folder nothing can be
+// written in falls back to the data folder.
+TEST_F(ProgramFoldersTest, XdgVariablesWinAndAnUnwritableFolderFallsBackToTheDataFolder) {
   setenv("HOME", SandboxPath("home").c_str(), 1);
   unsetenv("XDG_DATA_HOME");
   unsetenv("XDG_CACHE_HOME");
@@ -41,10 +43,6 @@ TEST_F(ProgramFoldersTest, XdgVariablesWinOverTheHomeFolder) {
   setenv("XDG_CACHE_HOME", SandboxPath("cachehome").c_str(), 1);
   EXPECT_EQ(UserDataFolder(), SandboxPath("data/kestrelin"));
   EXPECT_EQ(InternetCacheFolder(), SandboxPath("cachehome/kestrelin"));
-}
-
-TEST_F(ProgramFoldersTest, AnUnwritableExecutableFolderFallsBackToTheDataFolder) {
-  setenv("XDG_DATA_HOME", SandboxPath("data").c_str(), 1);
   std::filesystem::create_directories(SandboxPath("bin"));
   EXPECT_EQ(ChooseProgramFolder(SandboxPath("bin")), SandboxPath("bin"));
   WriteFileAt("notafolder", "x");  // nothing can be written below a file

@@ -27,16 +27,6 @@ void SandboxedTest::TearDown() {
   fs::remove_all(sandbox_, ec);
 }
 
-std::string SandboxedTest::SandboxPath(const std::string& relative) const {
-  return (sandbox_ / relative).string();
-}
-void SandboxedTest::WriteFileAt(const std::string& relative, const std::string& bytes) const {
-  WriteWholeFile(sandbox_ / relative, bytes);
-}
-std::string SandboxedTest::ReadFileAt(const std::string& relative) const {
-  return ReadWholeFile(sandbox_ / relative);
-}
-
 std::vector<std::string> ListTree(const fs::path& root) {
   std::vector<std::string> files;
   std::error_code ec;

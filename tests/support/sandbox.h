@@ -4,8 +4,14 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kestrelin::test {
+
+// Every regular file below `root`, as paths relative to it, sorted.
+std::vector<std::string> ListTree(const std::filesystem::path& root);
+std::string ReadWholeFile(const std::filesystem::path& path);
+void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes);
 
 class SandboxedTest : public ::testing::Test {
  protected:
@@ -14,18 +20,19 @@ class SandboxedTest : public ::testing::Test {
 
   // The sandbox folder, without a final separator.
   const std::filesystem::path& Sandbox() const { return sandbox_; }
-  std::string SandboxPath(const std::string& relative) const;
+  std::string SandboxPath(const std::string& relative) const {
+    return (sandbox_ / relative).string();
+  }
   // Creates parent folders as needed.
-  void WriteFileAt(const std::string& relative, const std::string& bytes) const;
-  std::string ReadFileAt(const std::string& relative) const;
+  void WriteFileAt(const std::string& relative, const std::string& bytes) const {
+    WriteWholeFile(sandbox_ / relative, bytes);
+  }
+  std::string ReadFileAt(const std::string& relative) const {
+    return ReadWholeFile(sandbox_ / relative);
+  }
 
  private:
   std::filesystem::path sandbox_;
 };
-
-// Every regular file below `root`, as paths relative to it, sorted.
-std::vector<std::string> ListTree(const std::filesystem::path& root);
-std::string ReadWholeFile(const std::filesystem::path& path);
-void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes);
 
 }  // namespace kestrelin::test

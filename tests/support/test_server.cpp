@@ -21,21 +21,13 @@ namespace fs = std::filesystem;
 
 TlsFiles MakeTestCertificates(const std::string& folder) {
   fs::create_directories(folder);
-  std::ofstream(folder + "/server.ext") << "subjectAltName=IP:127.0.0.1,DNS:localhost\n"
-                                           "basicConstraints=CA:FALSE\n";
-  const std::string d = "'" + folder + "'";
-  for (const std::string& command :
-       {"openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Test Authority' -keyout " + d +
-            "/ca.key -out " + d + "/ca.pem",
-        "openssl req -newkey rsa:2048 -nodes -subj '/CN=127.0.0.1' -keyout " + d +
-            "/server.key -out " + d + "/server.csr",
-        "openssl x509 -req -days 2 -in " + d + "/server.csr -CA " + d + "/ca.pem -CAkey " + d +
-            "/ca.key -CAcreateserial -extfile " + d + "/server.ext -out " + d + "/server.pem"}) {
-    if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) {
-      throw std::runtime_error("certificate command failed: " + command);
-    }
-  }
-  return {folder + "/server.pem", folder + "/server.key", folder + "/ca.pem"};
+  // One self-signed certificate: it is its own authority.
+  const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "
+                              "'/CN=127.0.0.1' -addext 'subjectAltName=IP:127.0.0.1,DNS:localhost'"
+                              " -keyout '" + folder + "/server.key' -out '" + folder +
+                              "/server.pem' >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("openssl failed: " + command);
+  return {folder + "/server.pem", folder + "/server.key", folder + "/server.pem"};
 }
 
 namespace {
@@ -125,7 +117,6 @@ struct TestServer::Impl {
   std::string folder;
   int folderDelayMs = 0;
   std::map<std::string, DeclaredResponse> declared;
-  std::set<std::string> refuseHead;
   std::function<std::string(const std::string&)> anyPath;
   std::map<std::string, int> counts;
   std::vector<SeenRequest> seen;
@@ -160,7 +151,6 @@ struct TestServer::Impl {
     seen.push_back(std::move(request));
     clientPorts.insert(req.remote_port);
     maxInFlight = std::max(maxInFlight, ++inFlight);
-    const bool refuse = refuseHead.count(req.path) > 0 && req.method == "HEAD";
     const auto found = declared.find(req.path);
     const std::optional<DeclaredResponse> response =
         found == declared.end() ? std::nullopt : std::optional(found->second);
@@ -169,7 +159,7 @@ struct TestServer::Impl {
     const auto any = anyPath;
     lock.unlock();
 
-    if (refuse) {
+    if (response && response->RefuseHead && req.method == "HEAD") {
       res.status = 405;
     } else if (response) {
       AnswerDeclared(*response, req.remote_port, res);
@@ -284,9 +274,6 @@ void TestServer::Declare(const std::string& path, DeclaredResponse response) {
 void TestServer::Declare(const std::string& path, const std::string& body,
                          const std::string& contentType) {
   Declare(path, DeclaredResponse{.Body = body, .ContentType = contentType});
-}
-void TestServer::RefuseHead(const std::string& path) {
-  Locked(*impl_, [&](Impl& impl) { impl.refuseHead.insert(path); });
 }
 void TestServer::AnswerAnyPath(std::function<std::string(const std::string& target)> body) {
   Locked(*impl_, [&](Impl& impl) { impl.anyPath = std::move(body); });

@@ -30,6 +30,7 @@ struct DeclaredResponse {
   Delivery How = Delivery::Normal;
   int DelayMs = 0;  // wait this long before answering
   int StallMs = 0;  // for Delivery::Stall: the silence before each byte after half the body
+  bool RefuseHead = false;  // HEAD requests get 405, as from servers that refuse HEAD
 };
 
 struct SeenRequest {
@@ -41,11 +42,11 @@ struct SeenRequest {
 struct TlsFiles {
   std::string CertFile;  // server certificate (PEM)
   std::string KeyFile;   // its private key (PEM)
-  std::string CaFile;    // the authority that signed it, for the client to trust
+  std::string CaFile;    // the authority to trust for it (here the certificate itself)
 };
 
-// Generates a self-made authority and a certificate for 127.0.0.1 and
-// localhost signed by it, in `folder`. Throws on failure (tests only).
+// Generates a self-signed certificate for 127.0.0.1 and localhost in
+// `folder`; it is its own authority. Throws on failure (tests only).
 TlsFiles MakeTestCertificates(const std::string& folder);
 
 class TestServer {
@@ -70,8 +71,6 @@ class TestServer {
   // Shorthand: 200 with `body`.
   void Declare(const std::string& path, const std::string& body,
                const std::string& contentType = "text/html");
-  // HEAD requests for `path` get 405 (servers that refuse HEAD).
-  void RefuseHead(const std::string& path);
   // Every path that has no declared response (and no file, when a folder
   // is served) answers 200 with `body(target)`, target as on the request line.
   void AnswerAnyPath(std::function<std::string(const std::string& target)> body);
