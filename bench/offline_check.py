@@ -82,6 +82,8 @@ class PageResources(html.parser.HTMLParser):
         a = {name: value for name, value in attrs if value is not None}
         if tag == "base" and "href" in a and self.base is None:
             self.base = a["href"]
+        if tag in ("a", "area") and a.get("href"):
+            self.found.append(("link", a["href"]))
         if "style" in a:
             self.found.append(("css", a["style"]))
         if tag == "style":
@@ -125,6 +127,7 @@ class OfflineCheck:
         self.folder = os.path.abspath(folder)
         self.site = site
         self.missing = collections.Counter()   # resolved URL -> references
+        self.links_out = set()                 # page links that leave the copy
         self.external = set()
         self.sheets_read = set()
 
@@ -147,6 +150,8 @@ class OfflineCheck:
         for kind, value in parser.found:
             if kind == "css":
                 self.check_css(value, base)
+            elif kind == "link":
+                self.check_link(value, base)
             else:
                 self.check_value(value, base, kind == "sheet")
 
@@ -157,26 +162,41 @@ class OfflineCheck:
         for value in urls:
             self.check_value(value, base, False)
 
-    def check_value(self, value, base, sheet):
+    def resolve(self, value, base, resource=True):
+        """(URL without query and fragment, file of the copy or None), or None
+        for a value that loads nothing from disk or from the served site."""
         value = value.strip()
         if not value or value.startswith("#"):
-            return
+            return None
         url = urllib.parse.urljoin(base, value)
         parts = urllib.parse.urlsplit(url)
-        if parts.scheme in SKIPPED_SCHEMES:
-            return
+        if parts.scheme in SKIPPED_SCHEMES or parts.scheme == "mailto":
+            return None
         if parts.scheme != "file":
             if f"{parts.scheme}://{parts.netloc}" == self.site:
-                self.missing[url] += 1
-            else:
+                return urllib.parse.urlunsplit(parts._replace(fragment="")), None
+            if resource:
                 self.external.add(url)
-            return
+            return None
         # The name as the browser asks for it; a link inside the copy may
         # still point anywhere, and the file it reaches counts.
         local = os.path.normpath(urllib.parse.unquote(parts.path))
-        inside = local.startswith(self.folder + os.sep)
-        if not inside or not os.path.isfile(local):
-            self.missing[urllib.parse.urlunsplit(parts._replace(query="", fragment=""))] += 1
+        found = local.startswith(self.folder + os.sep) and os.path.isfile(local)
+        return urllib.parse.urlunsplit(parts._replace(query="", fragment="")), \
+            local if found else None
+
+    def check_link(self, value, base):
+        resolved = self.resolve(value, base, resource=False)
+        if resolved is not None and resolved[1] is None:
+            self.links_out.add(resolved[0])
+
+    def check_value(self, value, base, sheet):
+        resolved = self.resolve(value, base)
+        if resolved is None:
+            return
+        url, local = resolved
+        if local is None:
+            self.missing[url] += 1
             return
         if sheet and local not in self.sheets_read:
             self.sheets_read.add(local)
