@@ -1,5 +1,7 @@
 #include "engine/offline_links.h"
 
+#include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "engine/css_references.h"
@@ -46,6 +48,18 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
   return parts;
 }
 
+// Whether a reference is written as a full web address ("https://...").
+bool WrittenAbsolute(std::string_view url) {
+  for (std::string_view scheme : {"http://", "https://"}) {
+    if (url.size() >= scheme.size() &&
+        std::equal(scheme.begin(), scheme.end(), url.begin(),
+                   [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); })) {
+      return true;
+    }
+  }
+  return false;
+}
+
 struct Replacement {
   std::size_t Begin, End;
   std::string Text;
@@ -65,6 +79,9 @@ bool Rewrite(std::string_view url, std::string_view baseUrl, std::string_view ow
   }
   const auto it = copied.find(key);
   if (it == copied.end()) {
+    // A full address already reaches the same place from disk; written
+    // again it could change ("(" escaped, "/" added), so it stays as is.
+    if (WrittenAbsolute(url.substr(first))) return false;
     out = Escape(absolute, false);
     return true;
   }

@@ -32,7 +32,8 @@ std::string RelativeCopyPath(std::string_view from, std::string_view to);
 // path in the copy. A reference to a copied file becomes the relative path
 // plus its fragment (the query is left off: the copy holds one file per
 // address without query); an http or https reference to anything else
-// becomes its absolute address; other references (fragments alone, mailto:,
+// becomes its absolute address, and stays as written when it is one
+// already; other references (fragments alone, mailto:,
 // data:, empty) are left as written.
 std::string RewriteLinks(std::string_view text, bool styleSheet, std::string_view baseUrl,
                          std::string_view ownPath, const CopyPaths& copied);

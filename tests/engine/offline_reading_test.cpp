@@ -118,6 +118,8 @@ TEST(OfflineLinks, CopiedFilesBecomeRelativeOthersAbsolute) {
       {"<a href=\"#top\"><a href=\"mailto:x@y.z\"><a href=\"\"><a href=\"javascript:f()\">",
        "<a href=\"#top\"><a href=\"mailto:x@y.z\"><a href=\"\"><a href=\"javascript:f()\">"},
       {"<a href=\"miss ing.html\">", "<a href=\"http://h.org/d/miss%20ing.html\">"},
+      {"<a href=\" HTTPS://o.org/w/C_(x)#F_(y)\"><a href=http://o.org>",
+       "<a href=\" HTTPS://o.org/w/C_(x)#F_(y)\"><a href=http://o.org>"},
       {"text href=p.html <!-- <a href=x> -->", "text href=p.html <!-- <a href=x> -->"},
   };
   for (const auto& [in, out] : pages)
