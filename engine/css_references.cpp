@@ -1,9 +1,10 @@
 #include "engine/css_references.h"
 
+#include "engine/ascii_text.h"
+
 namespace kestrelin {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 bool IsHex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -11,16 +12,6 @@ bool IsNameByte(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
          c == '_' || static_cast<unsigned char>(c) >= 0x80;
 }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (Lower(text[i]) != lower[i]) return false;
-  }
-  return true;
-}
-
 void AppendUtf8(std::string& out, unsigned long cp) {
   if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
   if (cp < 0x80) {
@@ -69,10 +60,10 @@ class Scanner {
     }
     unsigned long cp = 0;
     for (int digits = 0; digits < 6 && at_ < css_.size() && IsHex(css_[at_]); ++digits, ++at_) {
-      const char c = Lower(css_[at_]);
+      const char c = AsciiLower(css_[at_]);
       cp = cp * 16 + static_cast<unsigned long>(c <= '9' ? c - '0' : c - 'a' + 10);
     }
-    if (at_ < css_.size() && IsBlank(css_[at_])) {
+    if (at_ < css_.size() && IsHtmlBlank(css_[at_])) {
       if (css_[at_] == '\r' && Peek(1) == '\n') ++at_;
       ++at_;
     }
@@ -114,7 +105,7 @@ class Scanner {
   }
 
   void SkipBlanks() {
-    while (at_ < css_.size() && IsBlank(css_[at_])) ++at_;
+    while (at_ < css_.size() && IsHtmlBlank(css_[at_])) ++at_;
   }
 
   // The rest of a bad url(): up to and past its ")", escapes skipped.
@@ -141,7 +132,7 @@ class Scanner {
         found_.push_back(std::move(ref));
         return;
       }
-      if (IsBlank(c)) {
+      if (IsHtmlBlank(c)) {
         ref.End = at_;
         SkipBlanks();
         if (Peek() == ')' || at_ >= css_.size()) {
@@ -205,20 +196,20 @@ class Scanner {
     }
     if (c == '@') {
       ++at_;
-      afterImport_ = EqualsIgnoringCase(ConsumeName(), "import");
+      afterImport_ = EqualsIgnoringAsciiCase(ConsumeName(), "import");
       return;
     }
     if (IsNameByte(c) || ValidEscapeAt(at_)) {
       const bool import = afterImport_;
       afterImport_ = false;
       const std::string name = ConsumeName();
-      if (Peek() == '(' && EqualsIgnoringCase(name, "url")) {
+      if (Peek() == '(' && EqualsIgnoringAsciiCase(name, "url")) {
         ++at_;
         ConsumeUrl(import);
       }
       return;
     }
-    if (!IsBlank(c)) afterImport_ = false;
+    if (!IsHtmlBlank(c)) afterImport_ = false;
     ++at_;
   }
 

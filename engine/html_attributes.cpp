@@ -1,15 +1,13 @@
 #include "engine/html_attributes.h"
 
+#include "engine/ascii_text.h"
+
 #include <array>
 
 namespace kestrelin {
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Elements whose contents are text up to their own end tag.
 constexpr std::array<std::string_view, 9> kRawText = {
@@ -27,10 +25,10 @@ bool IsRawText(const std::string& tag) {
 std::size_t FindEndTag(std::string_view html, const std::string& tag, std::size_t from) {
   for (std::size_t at = html.find("</", from); at != npos; at = html.find("</", at + 2)) {
     std::size_t i = 0;
-    while (i < tag.size() && at + 2 + i < html.size() && Lower(html[at + 2 + i]) == tag[i]) ++i;
+    while (i < tag.size() && at + 2 + i < html.size() && AsciiLower(html[at + 2 + i]) == tag[i]) ++i;
     if (i < tag.size()) continue;
     const std::size_t after = at + 2 + i;
-    if (after >= html.size() || IsBlank(html[after]) || html[after] == '/' || html[after] == '>') {
+    if (after >= html.size() || IsHtmlBlank(html[after]) || html[after] == '/' || html[after] == '>') {
       return at;
     }
   }
@@ -51,9 +49,9 @@ class TagReader {
       if (html_.substr(open, 4) == "<!--") {
         const std::size_t close = html_.find("-->", open + 4);
         at_ = close == npos ? html_.size() : close + 3;
-      } else if (Peek() == '!' || Peek() == '?' || (Peek() == '/' && IsLetter(Peek(1)))) {
+      } else if (Peek() == '!' || Peek() == '?' || (Peek() == '/' && IsAsciiLetter(Peek(1)))) {
         SkipPast('>');
-      } else if (IsLetter(Peek())) {
+      } else if (IsAsciiLetter(Peek())) {
         ReadTag();
       }
     }
@@ -68,7 +66,7 @@ class TagReader {
     at_ = hit == npos ? html_.size() : hit + 1;
   }
   void SkipBlanks() {
-    while (at_ < html_.size() && IsBlank(html_[at_])) ++at_;
+    while (at_ < html_.size() && IsHtmlBlank(html_[at_])) ++at_;
   }
   std::string ReadName(bool attribute) {
     std::string name;
@@ -76,8 +74,8 @@ class TagReader {
     if (attribute && Peek() == '=') name += html_[at_++];
     while (at_ < html_.size()) {
       const char c = html_[at_];
-      if (IsBlank(c) || c == '/' || c == '>' || (attribute && c == '=')) break;
-      name += Lower(c);
+      if (IsHtmlBlank(c) || c == '/' || c == '>' || (attribute && c == '=')) break;
+      name += AsciiLower(c);
       ++at_;
     }
     return name;
@@ -110,7 +108,7 @@ class TagReader {
         at_ = close == npos ? html_.size() : close + 1;
       } else {
         attribute.Begin = at_;
-        while (at_ < html_.size() && !IsBlank(html_[at_]) && html_[at_] != '>') ++at_;
+        while (at_ < html_.size() && !IsHtmlBlank(html_[at_]) && html_[at_] != '>') ++at_;
         attribute.End = at_;
       }
       onAttribute_(attribute);
