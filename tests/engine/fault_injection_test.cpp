@@ -209,14 +209,11 @@ class FaultInjectionTest : public test::CurlCrawlTest,
     const std::string failures = ReadFileAt("program/fail.txt");
     for (const auto& key : expectedKeys) EXPECT_NE(failures.find(key), std::string::npos) << key;
     EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
-    for (const auto& name : test::ListTree(SandboxPath("inet"))) {
+    for (const auto& name : test::ListTree(SandboxPath("inet")))
       EXPECT_FALSE(name.ends_with(".part")) << name;
-    }
-    for (const auto& entry : fs::directory_iterator(Sandbox())) {
-      const std::string name = entry.path().filename().string();
-      EXPECT_TRUE(std::set<std::string>({"inet", "program", "save", "site", "tls"}).count(name))
-          << name;
-    }
+    const std::set<std::string> folders = {"inet", "program", "save", "site", "tls"};
+    for (const auto& entry : fs::directory_iterator(Sandbox()))
+      EXPECT_TRUE(folders.count(entry.path().filename().string())) << entry.path();
   }
 
   test::TestServer external;
