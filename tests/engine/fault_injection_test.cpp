@@ -314,7 +314,9 @@ TEST_P(FetchAheadCrawlTest, TheLogTheFilesAndTheRequestsAreThoseOfOneAtATime) {
   const auto expectSame = [&](const SeenCrawl& ahead, const SeenCrawl& alone, bool requests) {
     EXPECT_EQ(ahead.finalLog, alone.finalLog);
     EXPECT_EQ(ahead.files, alone.files);
-    if (requests) EXPECT_EQ(withoutDrops(ahead.requests), withoutDrops(alone.requests));
+    if (requests) {
+      EXPECT_EQ(withoutDrops(ahead.requests), withoutDrops(alone.requests));
+    }
   };
   const SeenCrawl alone = CrawlSeen("alone", 0);
   const SeenCrawl ahead = CrawlSeen("ahead", 12);

@@ -174,7 +174,9 @@ TEST_F(HostileContentTest, NothingLeavesItsFoldersAndNoFileIsLost) {
         EXPECT_GT(fs::file_size(SandboxPath("w/x/save/" + file)), 0u) << file.substr(0, 300);
       }
       // Links that share a working name share one file; no other file may go.
-      if (decodeName == 0) EXPECT_EQ(saved.size(), names.size());
+      if (decodeName == 0) {
+        EXPECT_EQ(saved.size(), names.size());
+      }
       EXPECT_GE(saved.size(), 1u);  // the page itself at least
       if (!c.mustArrive.empty()) {
         const bool found = std::any_of(saved.begin(), saved.end(), [&](const std::string& f) {

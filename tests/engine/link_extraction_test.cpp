@@ -134,7 +134,9 @@ TEST_F(LinkExtractionTest, EachPageYieldsItsAbsoluteLinks) {
       expected.push_back(link.starts_with("http") ? link : crawl_->State.SiteRoot + link);
     }
     EXPECT_EQ(Extract(c.page, c.o), expected);
-    if (c.rest) EXPECT_EQ(rest_, c.rest);
+    if (c.rest) {
+      EXPECT_EQ(rest_, c.rest);
+    }
   }
 }
 
