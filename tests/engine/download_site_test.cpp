@@ -28,11 +28,8 @@ class DownloadSiteTest : public test::CurlCrawlTest {
 // redirected to its "/") as their index.html. Whatever ends the page's
 // lines (a lone LF does not end one), its links stay.
 TEST_F(DownloadSiteTest, RealSiteValuesGiveValidRequestsAndTheirOwnFiles) {
-  struct Row {
-    std::string value;     // as written in the page
-    std::string request;   // the request target it costs ("" none)
-    std::string saved;     // below the destination ("" none)
-  };
+  // As written in the page, the request target it costs and where it lands ("" none).
+  struct Row { std::string value, request, saved; };
   const std::string host = "127.0.0.1:" + std::to_string(server.Port());
   const Row rows[] = {
       {"//" + host + "/d/pr.gif", "/d/pr.gif", "d/pr.gif"},
@@ -118,11 +115,7 @@ TEST_F(DownloadSiteTest, FinalLogOfASmallCrawlUnderEachReportingOption) {
       ".\t\tNo \"robots.txt\" file found.  All files that can be found will be downloaded.\n";
   const std::string rebuilt = ".\t\tFile structure moved to designated folder.\n";
   auto plain = [](const std::string& text) { return ".\t\t" + text + "\n"; };
-  struct Case {
-    int NoValidate;
-    int ListFailed;
-    std::string Log;
-  };
+  struct Case { int NoValidate, ListFailed; std::string Log; };
   const Case cases[] = {
       {1, 0,
        robots + plain("Downloaded " + d + "index.html") + plain("Downloaded " + d + "a.gif") +
@@ -166,10 +159,7 @@ TEST_F(DownloadSiteTest, ASecondCrawlStartsAfreshButKeepsTheRobotsRules) {
   const std::string links = "<img src=\"" + server.BaseUrl() + "/private/p.gif\"><img src=\"" +
                             server.BaseUrl() + "/pub.gif\"><img src=\"own.gif\">";
   options = {.NoGoUp = 0, .FollowExternal = 1};
-  struct Case {
-    bool HasRobots;
-    int PrivateRequests;  // the first site's disallowed file
-  };
+  struct Case { bool HasRobots; int PrivateRequests; };  // of the first site's disallowed file
   for (const Case c : {Case{true, 0}, Case{false, 1}}) {
     test::TestServer& other = *otherSites.emplace_back(std::make_unique<test::TestServer>());
     if (c.HasRobots) other.Declare("/robots.txt", "User-agent: *\r\nDisallow: /none/\r\n\r\n");

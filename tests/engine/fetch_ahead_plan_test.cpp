@@ -90,22 +90,14 @@ TEST_F(FetchAheadPlanTest, ThePassComesFirstThenEachLaterPageOnce) {
   EXPECT_EQ(cache_.asked, (Links{"http://h/a/p1.html", "http://h/b/p2.html"}));
 }
 
-TEST_F(FetchAheadPlanTest, OnlyThePassWithoutPagesAndOnlySizesAheadWithTheSizeLimit) {
-  CrawlOptions options;
+// With RipPageOnly only the pass is hinted, not the later pages. (Size
+// hints with and without the size limit are checked by the whole crawls
+// with fetching ahead on and off.)
+TEST_F(FetchAheadPlanTest, OnlyThePassWithoutPages) {
   FetchAheadPlan plan;
-  plan.HintBeforePass(crawl_->Ctx, 1, 0, options);  // RipPageOnly: the first page only
+  plan.HintBeforePass(crawl_->Ctx, 1, 0, CrawlOptions{});  // RipPageOnly: the first page only
   EXPECT_EQ(cache_.hints, (std::vector<Links>{{"http://h/a/p1.html", "http://h/b/p2.html"}}));
   EXPECT_TRUE(cache_.sizeHints.empty());
-
-  // With the size limit, which files are fetched depends on their sizes:
-  // the later pages' size queries are hinted, not their files.
-  options = WholeSite();
-  options.LimitSize = 1;
-  cache_.hints.clear();
-  FetchAheadPlan sized;
-  sized.HintBeforePass(crawl_->Ctx, 1, 0, options);
-  EXPECT_EQ(cache_.hints, (std::vector<Links>{{"http://h/a/p1.html", "http://h/b/p2.html"}}));
-  EXPECT_EQ(cache_.sizeHints, (std::vector<Links>{{"http://h/a/one.gif"}, {"http://h/two.gif"}}));
 }
 
 // A kept preview stands in for reading the page again only for the copy
@@ -138,21 +130,6 @@ TEST_F(FetchAheadPlanTest, APreviewIsTakenOnceAndOnlyForItsOwnCopy) {
   FetchAheadPlan sized;
   sized.HintBeforePass(ctx, 3, 0, options);
   EXPECT_FALSE(sized.TakePreview(ctx, "http://h/a/p1.html", p1));
-}
-
-// The size queries are hinted as link extraction will ask them: files
-// only, not pages, with the folder part as written.
-TEST_F(FetchAheadPlanTest, SizeQueriesAreHintedOnlyWithTheSizeLimitOn) {
-  const std::string page = "<img src=\"a%20b/one.gif\"><a href=\"next.html\"><img src=\"two.gif\">";
-  CrawlOptions options;
-  FetchAheadPlan plan;
-  plan.HintSizesBeforeExtraction(crawl_->Ctx, "http://h/index.html", page, options);
-  EXPECT_TRUE(cache_.sizeHints.empty());
-  options.LimitSize = 1;
-  plan.HintSizesBeforeExtraction(crawl_->Ctx, "http://h/index.html", page, options);
-  EXPECT_EQ(cache_.sizeHints, (std::vector<Links>{{"http://h/a%20b/one.gif", "http://h/two.gif"}}));
-  EXPECT_EQ(crawl_->State.FileCount, 3);
-  EXPECT_TRUE(cache_.asked.empty());
 }
 
 }  // namespace

@@ -18,11 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using test::LongTests;
-
 std::string Repeat(const std::string& part, std::size_t times) {
   std::string text;
-  text.reserve(part.size() * times);
   for (std::size_t i = 0; i < times; ++i) text += part;
   return text;
 }
@@ -43,7 +40,7 @@ struct HostileCase {
 };
 
 std::vector<HostileCase> Cases(const std::string& sandbox) {
-  const bool long_ = LongTests();
+  const bool long_ = test::LongTests();
   const std::size_t depth = long_ ? 10000 : 300;
   const std::size_t links = long_ ? 200000 : 20000;
   const std::size_t pageBytes = (long_ ? 50u : 5u) * 1024 * 1024;
@@ -137,7 +134,7 @@ class HostileContentTest : public test::CurlCrawlTest {
     Crawl(server.BaseUrl() + "/h/g/page.html",
           {.RipPageOnly = 1, .NoGoUp = 0, .DecodeName = decodeName, .FollowExternal = 1});
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-    EXPECT_LT(took.count(), LongTests() ? 600 : 20);
+    EXPECT_LT(took.count(), test::LongTests() ? 600 : 20);
     std::set<std::string> names;
     EXPECT_EQ(t->Host.CompletionMessage().rfind("Completed downloading.", 0), 0u);
     for (long n = 1; n <= t->Host.LineCount(); ++n) {

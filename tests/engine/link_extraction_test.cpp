@@ -15,10 +15,7 @@ namespace {
 using Links = std::vector<std::string>;
 
 struct Options {
-  int NoDownload = 0;
-  int OnlyDownload = 0;
-  int NoGoUp = 0;
-  int FollowExternal = 0;
+  int NoDownload = 0, OnlyDownload = 0, NoGoUp = 0, FollowExternal = 0;
 };
 
 class LinkExtractionTest : public test::SandboxedTest {
@@ -72,8 +69,7 @@ TEST_F(LinkExtractionTest, EachPageYieldsItsAbsoluteLinks) {
   const PageCase cases[] = {
       {R"(<a href="page2.html#top"><img src="/img/a.gif"><img src="./a.gif">)",
        {"d/page2.html", "img/a.gif", "d/a.gif"}},
-      {"<img src=pic.gif alt=x>", {"d/pic.gif"}},
-      {"<a href=x.html>", {"d/x.html"}},
+      {"<img src=pic.gif alt=x>", {"d/pic.gif"}}, {"<a href=x.html>", {"d/x.html"}},
       {R"(<a href="page.php?id=3"><a href="page.php"><a href="a.b=c">)",
        {"d/page.php", "d/page.php", "d/a.b"}},
       {R"(<a href="http://example.com"><a href="http://example.com/d/z.gif">)", {"", "d/z.gif"}},
@@ -119,18 +115,14 @@ TEST_F(LinkExtractionTest, EachPageYieldsItsAbsoluteLinks) {
       // What follows the last value stays in the page text; an unterminated
       // value ends the scan with the links found so far.
       {R"(<img src="a.gif"> tail)", {"d/a.gif"}, {}, kD, "> tail"},
-      {"<img src=a.gif>xy", {"d/a.gif"}, {}, kD, "y"},
-      {"<img src=a.gif>", {"d/a.gif"}, {}, kD, ""},
+      {"<img src=a.gif>xy", {"d/a.gif"}, {}, kD, "y"}, {"<img src=a.gif>", {"d/a.gif"}, {}, kD, ""},
       {"nothing", {}, {}, kD, "nothing"},
       {R"(src="a.gif" src="open)", {"d/a.gif"}, {}, kD, R"( src="open)"},
       {R"(src="a.gif" src=open)", {"d/a.gif"}, {}, kD, " src=open"},
       {R"(src="a.gif" src=)", {"d/a.gif"}, {}, kD, " src="},
-      {R"(src="a.gif" href="b.gif)", {"d/a.gif"}},
-      {R"(src="a.gif" href=b.gif)", {"d/a.gif"}},
-      {R"(src="a.gif" href=b.gif c)", {"d/a.gif"}},
-      {R"(src="a.gif" href=)", {"d/a.gif"}},
-      {R"(src="a.gif" href=")", {"d/a.gif"}},
-      {"src=b.gif>", {"d/b.gif"}},
+      {R"(src="a.gif" href="b.gif)", {"d/a.gif"}}, {R"(src="a.gif" href=b.gif)", {"d/a.gif"}},
+      {R"(src="a.gif" href=b.gif c)", {"d/a.gif"}}, {R"(src="a.gif" href=)", {"d/a.gif"}},
+      {R"(src="a.gif" href=")", {"d/a.gif"}}, {"src=b.gif>", {"d/b.gif"}},
       {"src=b.gif >", {"d/b.gif"}},
   };
   for (const auto& c : cases) {

@@ -39,16 +39,11 @@ class RebuildFileStructureTest : public test::SandboxedTest {
   std::string savePath;
 };
 
-struct RebuildCase {
-  const char* flat;
-  int decodeName;
-  const char* saved;
-};
-
 // Each row into a SavePath two levels below a missing folder; the whole
 // working folder at once is the merge test's.
 TEST_F(RebuildFileStructureTest, EachFlattenedNameEndsInItsFolder) {
-  const RebuildCase cases[] = {
+  struct Case { const char* flat; int decodeName; const char* saved; };
+  const Case cases[] = {
       {"%x%a.html", 0, "a.html"},
       {"a%20b%x%c%20d.html", 1, "a%20b/c d.html"},
       {"x%x%y%x%c%2541.html", 1, "x/y/cA.html"},
@@ -91,9 +86,8 @@ TEST_F(RebuildFileStructureTest, MergesIntoSavePathAndReplacesFilesOfTheSameName
   WriteFileAt("save/img/old.gif", "old gif");
   WriteFileAt("save/img/a.gif", "old a");
   for (const char* name : {"index.html", "img%x%a.gif", "img%x%sub%x%b.gif", "img%x%sub%x%c.gif",
-                           "external%x%logo.gif", "docs%x%", "d%x%index.html"}) {
+                           "external%x%logo.gif", "docs%x%", "d%x%index.html"})
     Flat(name);
-  }
   Rebuild();
   EXPECT_EQ(Saved(), (Files{"d/index.html", "external/logo.gif", "img/a.gif", "img/old.gif",
                             "img/sub/b.gif", "img/sub/c.gif", "index.html"}));
@@ -108,9 +102,8 @@ TEST_F(RebuildFileStructureTest, MergesIntoSavePathAndReplacesFilesOfTheSameName
 TEST_F(RebuildFileStructureTest, AFileAndAFolderOfOneNameBothArrive) {
   for (const int decodeName : {0, 1}) {
     for (const char* name : {"d%x%f.gif", "d%x%f.gif%x%g.gif", "e%20%x%h.gif",
-                             "e%20%x%h.gif%x%k.gif", "e%20%x%h.gif%x%index.html"}) {
+                             "e%20%x%h.gif%x%k.gif", "e%20%x%h.gif%x%index.html"})
       Flat(name);
-    }
     t->Host.ClearLog();
     Rebuild(0, decodeName);
     EXPECT_EQ(Saved(), (Files{"d/f.gif/g.gif", "d/f.gif/index.html", "e%20/h.gif/index-1.html",
@@ -132,13 +125,10 @@ TEST_F(RebuildFileStructureTest, EmptyWorkingFolderShowsThreeTextsOnOneLine) {
   ASSERT_EQ(t->Host.LineCount(), 2);
   EXPECT_EQ(t->Host.LineText(2), "File structure moved to designated folder.");
   std::vector<std::string> tips;
-  for (const auto& e : t->Host.Trace()) {
+  for (const auto& e : t->Host.Trace())
     if (e.starts_with("TIP\t")) tips.push_back(e);
-  }
-  EXPECT_EQ(tips, (std::vector<std::string>{
-                      "TIP\t3\tRebuilding file structure...",
-                      "TIP\t3\tFile structure rebuilt, moving files...",
-                  }));
+  EXPECT_EQ(tips, (std::vector<std::string>{"TIP\t3\tRebuilding file structure...",
+                                            "TIP\t3\tFile structure rebuilt, moving files..."}));
 }
 
 // Names a hostile server could bring about (through its URLs, decoded

@@ -45,10 +45,7 @@ class RobotsRulesTest : public test::CurlCrawlTest {
 };
 
 TEST_F(RobotsRulesTest, FirstSectionForAllRobotsGivesAbsolutePrefixes) {
-  struct Case {
-    std::string body;
-    Rules expected;  // relative to the root; "" is the root itself
-  };
+  struct Case { std::string body; Rules expected; };  // rules below the root ("" the root)
   const Case cases[] = {
       {"User-agent: *\r\nDisallow: /cgi-bin/\r\nDisallow: /tmp/\r\n", {"cgi-bin/", "tmp/"}},
       {"User-agent: *\r\nDisallow: /\r\n", {""}},

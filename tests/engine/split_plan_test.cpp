@@ -26,7 +26,7 @@ class SplitPlanTest : public test::SandboxedTest {
   // first level (split in the order the disk lists the working folder, the
   // same for both ways) gets the names that collide; deeper levels, which
   // the two ways may take in different orders, get names that cannot.
-  std::vector<std::pair<std::string, std::string>> RandomFolder(std::mt19937& random) {
+  Tree RandomFolder(std::mt19937& random) {
     const std::vector<std::string> first = {"a", "b", "c", "", "..", "%2e%2e", ".",
                                             "a\\b", std::string(230, 'q')};
     const std::vector<std::string> deeper = {"a", "b", "c", "d"};
@@ -34,7 +34,7 @@ class SplitPlanTest : public test::SandboxedTest {
     auto pick = [&](const std::vector<std::string>& from) {
       return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
     };
-    std::vector<std::pair<std::string, std::string>> files;  // relative path, content
+    Tree files;
     const int count = std::uniform_int_distribution<int>(1, 30)(random);
     for (int i = 0; i < count; ++i) {
       const int depth = std::uniform_int_distribution<int>(0, 3)(random);
@@ -54,8 +54,7 @@ class SplitPlanTest : public test::SandboxedTest {
     return files;
   }
 
-  Tree SplitWith(const std::string& name, const std::vector<std::pair<std::string, std::string>>& files,
-                 int decodeName, bool direct) {
+  Tree SplitWith(const std::string& name, const Tree& files, int decodeName, bool direct) {
     const std::string program = SandboxPath(name);
     fs::remove_all(program);
     test::CrawlTestContext t(program);
@@ -93,7 +92,7 @@ TEST_F(SplitPlanTest, GivesTheLevelByLevelTreeOnCollidingNames) {
 
 // Cases the random rounds meet seldom, each with the tree both ways give.
 TEST_F(SplitPlanTest, NamesThatMeetEndAsTheyWouldLevelByLevel) {
-  const std::vector<std::vector<std::pair<std::string, std::string>>> cases = {
+  const std::vector<Tree> cases = {
       {{"a", "file a"}, {"a%x%b", "blocked"}},                    // a file where a folder goes
       {{"x%x%a", "file"}, {"x%x%a%x%b", "deeper"}},               // the same one level down
       {{"%x%q%x%r", "moved in"}, {"q%x%r", "moved down"}},        // a move onto a name that moves

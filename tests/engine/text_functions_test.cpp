@@ -64,9 +64,7 @@ TEST(UrlText, DecodesEscapesInOnePassAndKeepsTheFolderMarker) {
 }
 
 TEST(UrlText, RelativeLinksDropOneFolderPerStepAndStopAtTheHost) {
-  struct Case {
-    std::string link, base, expected;
-  };
+  struct Case { std::string link, base, expected; };
   const Case cases[] = {
       {"../a.gif", "http://example.com/d/e/", "http://example.com/d/a.gif"},
       {"../../a.gif", "http://example.com/d/e/", "http://example.com/a.gif"},
@@ -79,9 +77,8 @@ TEST(UrlText, RelativeLinksDropOneFolderPerStepAndStopAtTheHost) {
       {[] { std::string l; for (int i = 0; i < 1000; ++i) l += "../"; return l + "a.gif"; }(),
        "http://example.com/d/e/", "http://example.com/a.gif"},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(ResolveRelativeLink(c.link, c.base), c.expected) << c.link.substr(0, 40) << c.base;
-  }
 }
 
 TEST(UrlText, WebDomainKeepsTheLastLabelsBehindWwwOrIsOneRedLine) {
@@ -92,8 +89,7 @@ TEST(UrlText, WebDomainKeepsTheLastLabelsBehindWwwOrIsOneRedLine) {
       {"http://www.shop.co.zz/", "http://www.shop.co.zz/"},
       {"http://www.example.com:8080/", "http://www.example.com:8080/"},
       {"https://shop.example.com/", "https://www.example.com/"},
-      {"http://localhost/", ""}, {"http://co.zz/", ""}, {"", ""},
-  };
+      {"http://localhost/", ""}, {"http://co.zz/", ""}, {"", ""}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
     RecordingHost host;
@@ -107,9 +103,7 @@ TEST(UrlText, WebDomainKeepsTheLastLabelsBehindWwwOrIsOneRedLine) {
 }
 
 TEST(Names, FlattenedNamesFollowTheLinksPathBelowItsSiteRoot) {
-  struct Case {
-    const char *link, *siteRoot, *relative;
-  };
+  struct Case { const char *link, *siteRoot, *relative; };
   const Case cases[] = {
       {"http://example.com/d/img/a.gif", "http://example.com/", "d/img/a.gif"},
       // The site root itself, with and without its final "/".
@@ -124,9 +118,7 @@ TEST(Names, FlattenedNamesFollowTheLinksPathBelowItsSiteRoot) {
       // Comparison with the site root is case-sensitive.
       {"http://EXAMPLE.com/a.gif", "http://example.com/", "external/a.gif"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(RelativeName(c.link, c.siteRoot), c.relative) << c.link;
-  }
+  for (const auto& c : cases) EXPECT_EQ(RelativeName(c.link, c.siteRoot), c.relative) << c.link;
 }
 
 TEST(Names, SafeAndWorkingNamesNeverLeaveTheFolder) {
@@ -174,42 +166,32 @@ TEST(Names, OverlongNamesAreCutKeepingTheExtensionAndApartByHash) {
 }
 
 TEST(Durations, TextsAndMidnight) {
-  struct Case {
-    int seconds;
-    const char* expected;
-  } cases[] = {
+  const std::pair<int, const char*> cases[] = {
       {0, "0 seconds."}, {3605, "1 hours, 5 seconds."}, {65, "1 minutes, 5 seconds."},
       {2 * 3600 + 3 * 60 + 4, "2 hours, 3 minutes, 4 seconds."},
       {kSecondsPerDay + 7, "7 seconds."},  // modulo 24 hours
   };
-  for (const auto& c : cases) EXPECT_EQ(FormatDuration(c.seconds), c.expected) << c.seconds;
+  for (const auto& [seconds, text] : cases) EXPECT_EQ(FormatDuration(seconds), text) << seconds;
   EXPECT_EQ(ElapsedSeconds(100, 99), kSecondsPerDay - 1);
   EXPECT_EQ(TimeOfDayText(kSecondsPerDay - 1), "23:59:59");
 }
 
 // Each row: the function's arguments and the percentage it must give.
 TEST(Progress, PercentagesRoundHalfToEven) {
-  struct Case {
-    const char* what;
-    std::int64_t a, b, expected;
-  };
+  struct Case { const char* what; std::int64_t a, b, expected; };
   const Case cases[] = {
-      {"round", 1, 2, 0},      {"round", 3, 2, 2},      {"round", 5, 2, 2},
-      {"round", -3, 2, -2},    {"round", -5, 2, -2},    {"round", 2, 3, 1},
-      {"round", 3, -2, -2},    {"round", 5, 0, 0},
+      {"round", 1, 2, 0},   {"round", 3, 2, 2},  {"round", 5, 2, 2},  {"round", -3, 2, -2},
+      {"round", -5, 2, -2}, {"round", 2, 3, 1},  {"round", 3, -2, -2}, {"round", 5, 0, 0},
       // The bar after file i of count; the start page alone is 0.
-      {"file", 0, 4, 0},       {"file", 3, 4, 75},      {"file", 1, 8, 12},
-      {"file", 3, 8, 38},      {"file", 2, 3, 67},      {"file", 5, 0, 0},
+      {"file", 0, 4, 0},    {"file", 3, 4, 75},  {"file", 1, 8, 12},  {"file", 3, 8, 38},
+      {"file", 2, 3, 67},   {"file", 5, 0, 0},
       // The current page counts as not done: 100 - (count+1-i)*100/(count+1).
-      {"page", 0, 0, 0},       {"page", 3, 3, 75},      {"page", 7, 7, 88},
-      {"page", 5, 7, 62},
+      {"page", 0, 0, 0},    {"page", 3, 3, 75},  {"page", 7, 7, 88},  {"page", 5, 7, 62},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.what) + " " + std::to_string(c.a) + "/" + std::to_string(c.b));
-    const std::string what = c.what;
-    const std::int64_t got = what == "round" ? RoundHalfEven(c.a, c.b)
-                             : what == "file" ? FilePercent(c.a, c.b)
-                                              : PagePercent(c.a, c.b);
+    const std::int64_t got = c.what[0] == 'r'   ? RoundHalfEven(c.a, c.b)
+                             : c.what[0] == 'f' ? FilePercent(c.a, c.b) : PagePercent(c.a, c.b);
     EXPECT_EQ(got, c.expected);
   }
 }
