@@ -5,6 +5,8 @@
 // ask "changed since?" instead of fetching again. The cache records new
 // copies in its index (cache_index.h) and writes a sidecar only where the
 // index cannot be written. Used only by the curl internet cache.
+// Functions only, no shared state: safe on any thread; the cache calls them
+// from its worker and, for a copy it hands out, from the crawl thread.
 #include <optional>
 #include <string>
 

@@ -2,6 +2,8 @@
 // The response header fields the internet cache looks at, gathered line by
 // line from curl's header callback. A new status line starts afresh, so
 // after redirects only the final response's fields remain.
+// One instance per transfer, used only by the thread that runs the
+// transfer (the cache's worker).
 #include <string>
 #include <string_view>
 
