@@ -15,17 +15,19 @@ namespace {
 
 using Links = std::vector<std::string>;
 
-// Answers from files in the sandbox.
+// Answers from files in the sandbox and records what it was asked.
 class FileCache : public InternetCache {
  public:
   void BeginCrawl() override {}
   std::string DownloadToCacheFile(const std::string& url) override {
+    asked.push_back(url);
     const auto it = copies.find(url);
     return it == copies.end() ? std::string() : it->second;
   }
   std::string ContentLengthHeader(const std::string&) override { return {}; }
 
   std::map<std::string, std::string> copies;
+  Links asked;
 };
 
 class FetchAheadPlanTest : public test::SandboxedTest {
@@ -38,10 +40,14 @@ class FetchAheadPlanTest : public test::SandboxedTest {
     st.PageFolder = "http://h/";
     st.FileLinks = {"http://h/x.gif", "http://h/a/p1.html", "http://h/b/p2.html"};
     st.FileCount = 3;
-    st.PageLinks = {"http://h/index.html", "http://h/a/p1.html", "http://h/b/p2.html"};
-    st.PageCount = 2;
+    // A page spelt with "\\" is read under another spelling than it was
+    // fetched with: previewing it would ask the server once more.
+    st.PageLinks = {"http://h/index.html", "http://h/a/p1.html", "http://h/b/p2.html",
+                    "http://h/c\\p3.html"};
+    st.PageCount = 3;
     Page("http://h/a/p1.html", "<img src=\"one.gif\">\r\n  <a href='../b/p2.html'>");
     Page("http://h/b/p2.html", "<img src = /two.gif>");
+    Page("http://h/c/p3.html", "<img src=\"three.gif\">");
   }
 
   void Page(const std::string& url, const std::string& text) {
@@ -60,6 +66,7 @@ TEST_F(FetchAheadPlanTest, APreviewIsTakenOnceAndOnlyForItsOwnCopy) {
   CrawlOptions options = {.RipPageOnly = 0, .NoGoUp = 0};  // every page, up levels too
   FetchAheadPlan plan;
   plan.HintBeforePass(crawl_->Ctx, 3, 0, options);
+  EXPECT_EQ(cache_.asked, (Links{"http://h/a/p1.html", "http://h/b/p2.html"}));
   const std::string p1 = cache_.copies["http://h/a/p1.html"];
   const std::string p2 = cache_.copies["http://h/b/p2.html"];
   auto& ctx = crawl_->Ctx;

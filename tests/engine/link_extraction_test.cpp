@@ -157,19 +157,6 @@ TEST_F(LinkExtractionTest, FiltersByTheTypeLists) {
   EXPECT_EQ(Extract(R"(href="run.asp")", {.OnlyDownload = 1}), Links{"http://example.com/d/run.asp"});
 }
 
-// The host hears of every appended link, and only of those.
-TEST_F(LinkExtractionTest, RefusesLinksTheRobotsRulesForbid) {
-  CrawlState& state = crawl_->State;
-  state.RobotRules = {"http://example.com/d/private/"};
-  state.RobotCount = 1;
-  state.RobotsFound = kTrue;
-  const char* page = R"(src="private/a.gif" href="mailto:x" src="public/b.gif")";
-  EXPECT_EQ(Extract(page), Links{"http://example.com/d/public/b.gif"});
-  EXPECT_EQ(crawl_->Host.Trace(), Links{"LINK\thttp://example.com/d/public/b.gif"});
-  state.RobotsFound = kFalse;
-  EXPECT_EQ(Extract(page).size(), 2u);
-}
-
 TEST_F(LinkExtractionTest, EveryTruncationOfAPageReturnsNormally) {
   const std::string page =
       R"(<html><a href="page2.html#top">x</a><img src=pic.gif alt=x><a HREF=x.html>)"
