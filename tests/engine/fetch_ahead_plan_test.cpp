@@ -15,8 +15,8 @@ namespace {
 
 using Links = std::vector<std::string>;
 
-// Answers from files in the sandbox and records every hint.
-class HintRecordingCache : public InternetCache {
+// Answers from files in the sandbox and records what it was asked.
+class FileCache : public InternetCache {
  public:
   void BeginCrawl() override {}
   std::string DownloadToCacheFile(const std::string& url) override {
@@ -25,12 +25,8 @@ class HintRecordingCache : public InternetCache {
     return it == copies.end() ? std::string() : it->second;
   }
   std::string ContentLengthHeader(const std::string&) override { return {}; }
-  void HintUpcoming(const std::vector<std::string>& urls) override { hints.push_back(urls); }
-  void HintSizeQueries(const std::vector<std::string>& urls) override { sizeHints.push_back(urls); }
 
   std::map<std::string, std::string> copies;
-  std::vector<Links> hints;
-  std::vector<Links> sizeHints;
   Links asked;
 };
 
@@ -44,10 +40,14 @@ class FetchAheadPlanTest : public test::SandboxedTest {
     st.PageFolder = "http://h/";
     st.FileLinks = {"http://h/x.gif", "http://h/a/p1.html", "http://h/b/p2.html"};
     st.FileCount = 3;
-    st.PageLinks = {"http://h/index.html", "http://h/a/p1.html", "http://h/b/p2.html"};
-    st.PageCount = 2;
+    // A page spelt with "\\" is read under another spelling than it was
+    // fetched with: previewing it would ask the server once more.
+    st.PageLinks = {"http://h/index.html", "http://h/a/p1.html", "http://h/b/p2.html",
+                    "http://h/c\\p3.html"};
+    st.PageCount = 3;
     Page("http://h/a/p1.html", "<img src=\"one.gif\">\r\n  <a href='../b/p2.html'>");
     Page("http://h/b/p2.html", "<img src = /two.gif>");
+    Page("http://h/c/p3.html", "<img src=\"three.gif\">");
   }
 
   void Page(const std::string& url, const std::string& text) {
@@ -56,56 +56,17 @@ class FetchAheadPlanTest : public test::SandboxedTest {
     cache_.copies[url] = SandboxPath(file);
   }
 
-  // Every page crawled, up levels too.
-  static CrawlOptions WholeSite() { return {.RipPageOnly = 0, .NoGoUp = 0}; }
-
-  HintRecordingCache cache_;
+  FileCache cache_;
   std::unique_ptr<test::CrawlTestContext> crawl_;
 };
-
-TEST_F(FetchAheadPlanTest, ThePassComesFirstThenEachLaterPageOnce) {
-  const CrawlOptions options = WholeSite();
-  FetchAheadPlan plan;
-  plan.HintBeforePass(crawl_->Ctx, 0, 0, options);
-  const std::vector<Links> expected = {
-      {"http://h/x.gif", "http://h/a/p1.html", "http://h/b/p2.html"},
-      {"http://h/a/one.gif", "http://h/b/p2.html"},
-      {"http://h/two.gif"}};
-  EXPECT_EQ(cache_.hints, expected);
-  EXPECT_EQ(crawl_->State.PageFolder, "http://h/");
-  EXPECT_EQ(crawl_->State.FileCount, 3);
-  EXPECT_EQ(crawl_->Host.LineCount(), 0);
-
-  cache_.hints.clear();
-  plan.HintBeforePass(crawl_->Ctx, 3, 1, options);  // nothing new in the pass, pages seen
-  EXPECT_TRUE(cache_.hints.empty());
-
-  // A page spelt with "\\" is read under another spelling than it was
-  // fetched with: previewing it would ask the server once more.
-  crawl_->State.PageLinks.push_back("http://h/c\\p3.html");
-  crawl_->State.PageCount = 3;
-  Page("http://h/c/p3.html", "<img src=\"three.gif\">");
-  plan.HintBeforePass(crawl_->Ctx, 3, 2, options);
-  EXPECT_TRUE(cache_.hints.empty());
-  EXPECT_EQ(cache_.asked, (Links{"http://h/a/p1.html", "http://h/b/p2.html"}));
-}
-
-// With RipPageOnly only the pass is hinted, not the later pages. (Size
-// hints with and without the size limit are checked by the whole crawls
-// with fetching ahead on and off.)
-TEST_F(FetchAheadPlanTest, OnlyThePassWithoutPages) {
-  FetchAheadPlan plan;
-  plan.HintBeforePass(crawl_->Ctx, 1, 0, CrawlOptions{});  // RipPageOnly: the first page only
-  EXPECT_EQ(cache_.hints, (std::vector<Links>{{"http://h/a/p1.html", "http://h/b/p2.html"}}));
-  EXPECT_TRUE(cache_.sizeHints.empty());
-}
 
 // A kept preview stands in for reading the page again only for the copy
 // it was made from, once, and never with the size limit on.
 TEST_F(FetchAheadPlanTest, APreviewIsTakenOnceAndOnlyForItsOwnCopy) {
-  CrawlOptions options = WholeSite();
+  CrawlOptions options = {.RipPageOnly = 0, .NoGoUp = 0};  // every page, up levels too
   FetchAheadPlan plan;
   plan.HintBeforePass(crawl_->Ctx, 3, 0, options);
+  EXPECT_EQ(cache_.asked, (Links{"http://h/a/p1.html", "http://h/b/p2.html"}));
   const std::string p1 = cache_.copies["http://h/a/p1.html"];
   const std::string p2 = cache_.copies["http://h/b/p2.html"];
   auto& ctx = crawl_->Ctx;
