@@ -37,9 +37,6 @@ class CacheIndexTest : public test::SandboxedTest {
     const std::string text = ReadFileAt(CacheIndex::kFileName);
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
   }
-  void AppendToIndex(const std::string& bytes) const {
-    std::ofstream(Index(), std::ios::binary | std::ios::app) << bytes;
-  }
   const Validators v1{"\"v1\"", "Tue, 01 Dec 2026 10:00:00 GMT"};
   const Validators v2{"\"v2\"", ""};
 };
@@ -75,25 +72,23 @@ TEST_F(CacheIndexTest, ARecordVouchesOnlyForItsUrlAndUnchangedCopyAcrossRuns) {
 // are skipped or set aside, and records go on.
 TEST_F(CacheIndexTest, DamagedIndexesAreSkippedOrSetAsideAndRecordsGoOn) {
   const std::string a = Copy("a", "copy a"), b = Copy("b", "copy b");
-  struct Case {
-    const char* name;
-    std::function<void()> damage;
-    bool keepsA;  // the record made before the damage still counts
-    bool whileOpen = false;  // done while the index is open, else between runs
-  };
-  const Case cases[] = {
-      {"lines that do not parse, a torn last line", [&] {
-         AppendToIndex("not a record\nx1\thttp://h/b\t\"e\"\t\n1 2.3\thttp://h/b\t\"e\"\td\tx\n"
-                       "1 2.3\t\t\"e\"\t\n" + std::string(100000, 'L') + "\n7 8.9\thttp://h/c\t\"torn");
-       }, true},
-      {"removed while open", [&] { fs::remove(Index()); }, false, true},
-      {"another file under its name", [&] { test::WriteWholeFile(Index(), "<html>\n"); }, false},
-      {"a FIFO under its name", [&] {
-         fs::remove(Index());
-         ASSERT_EQ(::mkfifo(Index().c_str(), 0600), 0);
-       }, false},
-  };
-  for (const Case& c : cases) {
+  // keepsA: the record made before the damage still counts; whileOpen: the
+  // damage is done while the index is open, else between runs.
+  const struct { const char* name; std::function<void()> damage; bool keepsA, whileOpen = false; }
+      cases[] = {
+          {"lines that do not parse, a torn last line", [&] {
+             std::ofstream(Index(), std::ios::binary | std::ios::app)
+                 << ("not a record\nx1\thttp://h/b\t\"e\"\t\n1 2.3\thttp://h/b\t\"e\"\td\tx\n"
+                     "1 2.3\t\t\"e\"\t\n" + std::string(100000, 'L') + "\n7 8.9\thttp://h/c\t\"torn");
+           }, true},
+          {"removed while open", [&] { fs::remove(Index()); }, false, true},
+          {"a page under its name", [&] { test::WriteWholeFile(Index(), "<html>\n"); }, false},
+          {"a FIFO under its name", [&] {
+             fs::remove(Index());
+             ASSERT_EQ(::mkfifo(Index().c_str(), 0600), 0);
+           }, false},
+      };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     fs::remove(Index());
     fs::remove(Index() + ".unusable");

@@ -22,7 +22,7 @@ class CurlCacheTest : public SandboxedTest {
  protected:
   void SetUp() override {
     SandboxedTest::SetUp();
-    cache = MakeCache();
+    cache = MakeCache(Settings());
   }
 
   CurlCacheSettings Settings(const std::string& folder = "inet") const {
@@ -32,7 +32,6 @@ class CurlCacheTest : public SandboxedTest {
     settings.StallTimeoutSeconds = 1;
     return settings;
   }
-  std::unique_ptr<CurlInternetCache> MakeCache() const { return MakeCache(Settings()); }
   static std::unique_ptr<CurlInternetCache> MakeCache(const CurlCacheSettings& settings) {
     auto made = std::make_unique<CurlInternetCache>(settings);
     made->BeginCrawl();
@@ -72,10 +71,10 @@ class CurlCacheTest : public SandboxedTest {
   // Files in the cache folder that are neither copies, their sidecars nor
   // the index (names are 32 hex digits, sidecars add ".meta").
   Names StrayCacheFiles() const {
-    Names stray;
-    for (const std::string& name : CacheFiles()) {
-      if (!std::regex_match(name, std::regex("[0-9a-f]{32}(\\.meta)?"))) stray.push_back(name);
-    }
+    Names stray = CacheFiles();
+    std::erase_if(stray, [](const std::string& name) {
+      return std::regex_match(name, std::regex("[0-9a-f]{32}(\\.meta)?"));
+    });
     return stray;
   }
   Names MethodsSeen() const {

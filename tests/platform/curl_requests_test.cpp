@@ -55,27 +55,22 @@ TEST_F(CurlCacheTest, RedirectsAndBodiesObeyTheCrawlsRules) {
   const test::DeclaredResponse gzip{.Headers = {{"Content-Encoding", "gzip"}}};
   server.Declare("/packed.bin", {.Body = Gzipped(std::string(5000, 'p')), .Headers = gzip.Headers});
   server.Declare("/bomb.bin", {.Body = Gzipped(std::string(8 << 20, '0')), .Headers = gzip.Headers});
-  struct Row {
-    const char* path;
-    std::uint64_t limit;
-    std::string body, refused;
-    bool tooLarge;
-  };
-  const Row rows[] = {
-      {"/away.gif", 0, "<none>", outside.BaseUrl() + "/x.gif", false},
-      {"/here.gif", 0, "inside", "", false},
-      {"/hop1", 0, "arrived", "", false},  // ten redirects are followed
-      {"/hop0", 0, "<none>", "", false},   // eleven are not
-      {"/loop", 0, "<none>", "", false},
-      {"/scheme.gif", 0, "<none>", "ftp://127.0.0.1/x.gif", false},
-      {"/big.bin", 1000, "<none>", "", true},
-      {"/big-chunked.bin", 1000, "<none>", "", true},
-      {"/small.bin", 1000, std::string(900, 's'), "", false},
-      {"/packed.bin", 1000, "<none>", "", true},
-      {"/packed.bin", 0, std::string(5000, 'p'), "", false},
-      {"/bomb.bin", 0, "<none>", "", false},
-  };
-  for (const Row& row : rows) {
+  const struct { const char* path; std::uint64_t limit; std::string body, refused; bool tooLarge; }
+      rows[] = {
+          {"/away.gif", 0, "<none>", outside.BaseUrl() + "/x.gif", false},
+          {"/here.gif", 0, "inside", "", false},
+          {"/hop1", 0, "arrived", "", false},  // ten redirects are followed
+          {"/hop0", 0, "<none>", "", false},   // eleven are not
+          {"/loop", 0, "<none>", "", false},
+          {"/scheme.gif", 0, "<none>", "ftp://127.0.0.1/x.gif", false},
+          {"/big.bin", 1000, "<none>", "", true},
+          {"/big-chunked.bin", 1000, "<none>", "", true},
+          {"/small.bin", 1000, std::string(900, 's'), "", false},
+          {"/packed.bin", 1000, "<none>", "", true},
+          {"/packed.bin", 0, std::string(5000, 'p'), "", false},
+          {"/bomb.bin", 0, "<none>", "", false},
+      };
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
     CacheRules rules;
     rules.RedirectAllowed = [&](const std::string& to) { return to.starts_with(server.BaseUrl()); };
@@ -92,7 +87,7 @@ TEST_F(CurlCacheTest, RedirectsAndBodiesObeyTheCrawlsRules) {
   // Compressed bodies are asked for, and stored decoded.
   EXPECT_NE(server.Requests().back().Headers.find("Accept-Encoding")->second.find("gzip"),
             std::string::npos);
-  EXPECT_EQ(outside.TotalRequests(), 0);
+  EXPECT_EQ(outside.Requests().size(), 0u);
   EXPECT_EQ(StrayCacheFiles(), test::Names{});
   EXPECT_EQ(CacheFiles().size(), 4u);  // a.gif, hop11, small.bin, packed.bin
 }
@@ -102,7 +97,6 @@ TEST_F(CurlCacheTest, HttpsIsFetchedOnlyWhenTheAuthorityIsTrusted) {
   test::TestServer secure(tls);
   secure.Declare("/secret.html", "over tls");
   const std::string url = secure.BaseUrl() + "/secret.html";
-  ASSERT_EQ(url.rfind("https://", 0), 0u);
 
   EXPECT_EQ(cache->DownloadToCacheFile(url), "");  // an unknown authority is refused
   EXPECT_EQ(cache->ContentLengthHeader(url), "");
@@ -125,27 +119,13 @@ TEST_F(CurlCacheTest, ContentLengthAsksWithHeadAndFallsBackToAGetThatKeepsNothin
   server.Declare("/big.zip", std::string(2048, 'z'), "application/zip");
   server.Declare("/refusing.zip", {.Body = std::string(300000, 'r'), .ContentType = "application/zip",
                                    .RefuseHead = true});
-  server.Declare("/chunked.zip", {.Body = std::string(5000, 'c'), .ContentType = "application/zip",
-                                  .How = test::Delivery::Chunked});
   server.Redirect("/moved.zip", "/big.zip");
-  struct Case {
-    std::string path;
-    std::string header;
-    test::Names methods;
-  };
-  const Case cases[] = {
-      {"/big.zip", "2048", {"HEAD"}},
-      {"/moved.zip", "2048", {"HEAD", "HEAD"}},
-      {"/refusing.zip", "300000", {"HEAD", "GET"}},
-      {"/chunked.zip", "", {"HEAD"}},
-      {"/missing.zip", "", {"HEAD"}},
-  };
-  for (const auto& c : cases) {
-    server.ResetCounts();
-    EXPECT_EQ(cache->ContentLengthHeader(Url(c.path)), c.header) << c.path;
-    EXPECT_EQ(MethodsSeen(), c.methods) << c.path;
-  }
-  EXPECT_EQ(cache->ContentLengthHeader("http://127.0.0.1:1/x.zip"), "");
+  server.ResetCounts();  // a redirect is followed with HEAD
+  EXPECT_EQ(cache->ContentLengthHeader(Url("/moved.zip")), "2048");
+  EXPECT_EQ(MethodsSeen(), (test::Names{"HEAD", "HEAD"}));
+  server.ResetCounts();  // a refused HEAD falls back to a GET
+  EXPECT_EQ(cache->ContentLengthHeader(Url("/refusing.zip")), "300000");
+  EXPECT_EQ(MethodsSeen(), (test::Names{"HEAD", "GET"}));
   EXPECT_EQ(cache->ContentLengthHeader("ftp://127.0.0.1/x.zip"), "");
   EXPECT_EQ(CacheFiles(), test::Names{});  // no body was kept
 

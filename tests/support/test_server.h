@@ -54,8 +54,6 @@ class TestServer {
   TestServer();                        // plain HTTP
   explicit TestServer(const TlsFiles& tls);  // HTTPS
   ~TestServer();
-  TestServer(const TestServer&) = delete;
-  TestServer& operator=(const TestServer&) = delete;
 
   int Port() const;
   // "http://127.0.0.1:PORT" (or https), without a final "/".
@@ -79,7 +77,6 @@ class TestServer {
 
   // Requests received for `path` (without query), all methods.
   int RequestCount(const std::string& path) const;
-  int TotalRequests() const;
   std::vector<SeenRequest> Requests() const;
   // Client connections seen (distinct client ports) and the most requests
   // that were being answered at the same moment.

@@ -93,14 +93,10 @@ class BadLocalFilesTest : public test::MainWindowTest {
         replaceByFile(text);
         break;
       }
-      case Bad::ReadOnly: {  // a folder keeps its x bits, so it can still be listed
-        const fs::perms x = cache ? fs::perms::owner_exec | fs::perms::group_exec |
-                                        fs::perms::others_exec
-                                  : fs::perms::none;
-        fs::permissions(path, fs::perms::owner_read | fs::perms::group_read |
-                                  fs::perms::others_read | x);
+      case Bad::ReadOnly:  // a folder keeps its x bit, so it can still be listed
+        fs::permissions(path, cache ? fs::perms::owner_read | fs::perms::owner_exec
+                                    : fs::perms::owner_read);
         break;
-      }
     }
   }
 

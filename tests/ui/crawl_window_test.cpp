@@ -120,10 +120,9 @@ TEST_F(CrawlWindowTest, DownloadCopiesTheSiteEndsWithTheDurationBoxAndKeysTheFai
       server.BaseUrl() + "/d/gone.gif (" + server.BaseUrl() + "/d/index.html)";
   auto* list = Find<QListWidget>("lstProgress");
   ASSERT_EQ(list->count(), window_->LineCount());
-  int red = -1;
-  for (int i = 0; i < list->count(); ++i)
-    if (list->item(i)->text().toStdString() == record) red = i;
-  ASSERT_GE(red, 0);
+  const auto found = list->findItems(QString::fromStdString(record), Qt::MatchExactly);
+  ASSERT_EQ(found.size(), 1);
+  const int red = list->row(found[0]);
   EXPECT_EQ(list->item(red)->foreground().color(), QColor(255, 0, 0));
   EXPECT_EQ(window_->LineKey(red + 1), record);
   EXPECT_NE(ReadFileAt("program/fail.txt").find(record), std::string::npos);

@@ -6,10 +6,7 @@
 namespace kestrelin {
 namespace {
 
-class FrmMainTest : public test::MainWindowTest {
- protected:
-  bool DownloadAvailable() { return Find<QPushButton>("cmdDownload")->isEnabled(); }
-};
+using FrmMainTest = test::MainWindowTest;
 
 TEST_F(FrmMainTest, FileTypeModesExcludeEachOther) {
   OpenWindow();
@@ -74,7 +71,7 @@ TEST_F(FrmMainTest, ExternalFilesWarningAsksAndCancelClearsTheBox) {
 TEST_F(FrmMainTest, AddressAndSizeChecksMarkTheFieldsAndDecideDownload) {
   OpenWindow();
   EXPECT_TRUE(IsRed("txtURL"));  // empty at start-up
-  EXPECT_FALSE(DownloadAvailable());
+  EXPECT_FALSE(Enabled("cmdDownload"));
   // The window's wiring of the address and size rules; the rules themselves
   // are AddressCheck and SizeCheck in text_rules_test. Each row sets the
   // limit box, the size and the address.
@@ -94,7 +91,7 @@ TEST_F(FrmMainTest, AddressAndSizeChecksMarkTheFieldsAndDecideDownload) {
     Find<QLineEdit>("txtURL")->setText(r.url);
     EXPECT_EQ(IsRed("txtURL"), r.urlRed);
     if (r.limit) { EXPECT_EQ(IsRed("txtSize"), r.sizeRed); }
-    EXPECT_EQ(DownloadAvailable(), r.download);
+    EXPECT_EQ(Enabled("cmdDownload"), r.download);
   }
 }
 

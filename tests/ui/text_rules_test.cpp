@@ -3,6 +3,8 @@
 // tray tip's length.
 #include <gtest/gtest.h>
 
+#include <QString>
+
 #include "engine/text_lines.h"
 #include "ui/mod_system_tray.h"
 #include "ui/option_checks.h"
@@ -79,10 +81,8 @@ TEST(PopupTargets, FileBeforeTheBlankAndPageInsideTheParentheses) {
 }
 
 TEST(TrayTip, IsCutTo63CharactersWithoutSplittingOne) {
-  auto times = [](int n, const std::string& text) {
-    std::string joined;
-    while (n-- > 0) joined += text;
-    return joined;
+  const auto times = [](int n, const std::string& s) {
+    return QString::fromStdString(s).repeated(n).toStdString();
   };
   const std::string e = "\xC3\xA9";  // é, two bytes
   const struct { std::string tip, shown; } cases[] = {

@@ -42,12 +42,7 @@ inline QApplication& TestApp() {
   return *app;
 }
 
-struct AskedMessage {
-  std::string Title;
-  std::string Text;
-  MessageIcon Icon;
-  MessageButtons Buttons;
-};
+struct AskedMessage { std::string Title, Text; MessageIcon Icon; MessageButtons Buttons; };
 
 class RecordingDialogs : public UserDialogs {
  public:
