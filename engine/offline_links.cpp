@@ -68,6 +68,15 @@ struct Replacement {
 // What one reference becomes; false when it stays as written.
 bool Rewrite(std::string_view url, std::string_view baseUrl, std::string_view ownPath,
              const CopyPaths& copied, std::string& out) {
+  // A reference holding control bytes other than blanks is no address a
+  // browser would load as written; rewriting it could also move where the
+  // next reference of a srcset begins. It stays as written.
+  for (const char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f') || byte == 0x7F) {
+      return false;
+    }
+  }
   const std::size_t first = url.find_first_not_of(" \t\r\n\f");
   if (first == npos || url[first] == '#') return false;
   const std::string absolute = ResolveUrl(baseUrl, url);

@@ -110,6 +110,9 @@ TEST(OfflineLinks, CopiedFilesBecomeRelativeOthersAbsolute) {
       {"<link href=\"../x%20y.css?v=3\">", "<link href=\"../x%2520y.css\">"},
       {"<img srcset=\"gone.png 1x, /img/a%20b.png 2x\">",
        "<img srcset=\"http://h.org/d/gone.png 1x, ../img/a%20b.png 2x\">"},
+      // A control byte keeps a candidate as written, so a second rewrite
+      // reads the same candidates.
+      {"<img srcset=\"a.png,\x14 ../s.css 2x\">", "<img srcset=\"a.png,\x14 ../s.css 2x\">"},
       {"<p style=\"b:url('/d/c:d.png')\">", "<p style=\"b:url('./c:d.png')\">"},
       {"<a href=\"#top\"><a href=\"mailto:x@y.z\"><a href=\"\"><a href=\"javascript:f()\">",
        "<a href=\"#top\"><a href=\"mailto:x@y.z\"><a href=\"\"><a href=\"javascript:f()\">"},
