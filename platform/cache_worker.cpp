@@ -109,6 +109,8 @@ bool CacheWorker::Handle(Command& command) {
       Drop(sizesRunning_, everything);
       {
         MutexLock guard(mutex_);
+        takenFetches_.clear();
+        takenSizes_.clear();
         std::erase_if(fetches_, [&](const auto& ended) { return forgetAll || !ended.second.Asked; });
         std::erase_if(sizes_, [&](const auto& ended) { return forgetAll || !ended.second.Asked; });
       }
@@ -162,14 +164,26 @@ void CacheWorker::StartHinted() {
     while (room() && !queue->empty()) {
       std::string url = std::move(queue->front());
       queue->pop_front();
-      if (running.count(url) || (fetch ? askedFetches_ : askedSizes_).count(url)) continue;
+      if (running.count(url)) continue;
       {
+        // Under one lock: an outcome leaves the table and joins the taken
+        // list in one step on the crawl thread.
         MutexLock guard(mutex_);
+        CountTakenAsAsked();
+        if ((fetch ? askedFetches_ : askedSizes_).count(url)) continue;
         if (fetch ? fetches_.count(url) != 0 : sizes_.count(url) != 0) continue;
       }
       Start(fetch ? TransferKind::Fetch : TransferKind::SizeByHead, url, false);
     }
   }
+}
+
+void CacheWorker::CountTakenAsAsked() {
+  if (takenFetches_.empty() && takenSizes_.empty()) return;
+  askedFetches_.insert(takenFetches_.begin(), takenFetches_.end());
+  askedSizes_.insert(takenSizes_.begin(), takenSizes_.end());
+  takenFetches_.clear();
+  takenSizes_.clear();
 }
 
 // Puts a transfer on the multi handle; false (and nothing held) when it

@@ -49,11 +49,13 @@ class CacheWorker {
   CacheWorker(const CacheWorker&) = delete;
   CacheWorker& operator=(const CacheWorker&) = delete;
 
-  // Starts fetching `url` (or takes over its hinted fetch).
-  void PostFetch(const std::string& url) EXCLUDES(mutex_);
-  // Starts the size query of `url`: HEAD, then a GET for servers that
-  // refuse HEAD.
-  void PostSize(const std::string& url) EXCLUDES(mutex_);
+  // Asks for `url`'s copy (or its size: HEAD, then a GET for servers that
+  // refuse HEAD). A fetch ahead that has already ended is the answer, taken
+  // out at once without a round trip through the worker; otherwise the
+  // worker starts the transfer (or takes over the hinted one), nullopt is
+  // returned and TakeFetch (TakeSize) waits for the outcome.
+  std::optional<FetchOutcome> AskFetch(const std::string& url) EXCLUDES(mutex_);
+  std::optional<std::string> AskSize(const std::string& url) EXCLUDES(mutex_);
   void PostHints(std::vector<std::string> urls, bool sizes) EXCLUDES(mutex_);
   void PostRules(CacheRules rules) EXCLUDES(mutex_);
 
@@ -64,7 +66,7 @@ class CacheWorker {
 
   // Drops the hints and the transfers started from them, and their
   // outcomes not taken yet; returns once done. With `everything`, the
-  // transfers sent by PostFetch and PostSize end too, as failures; copies
+  // transfers asked for end too, as failures; copies
   // already complete stay. `newCrawl` also has the index read anew.
   void Cancel(bool everything, bool newCrawl) EXCLUDES(mutex_);
 
@@ -79,7 +81,7 @@ class CacheWorker {
   };
   struct Running {
     std::unique_ptr<CurlTransfer> Transfer;
-    bool Asked = false;  // sent by PostFetch / PostSize, not only hinted
+    bool Asked = false;  // asked for, not only hinted
   };
   using Table = std::unordered_map<std::string, Running>;
 
@@ -89,6 +91,7 @@ class CacheWorker {
   bool Handle(Command& command);
   void Ask(const std::string& url, TransferKind kind);
   void StartHinted();
+  void CountTakenAsAsked() REQUIRES(mutex_);
   bool Start(TransferKind kind, const std::string& url, bool asked);
   void Collect();
   void End(CurlTransfer* transfer, CURLcode result);
@@ -114,6 +117,9 @@ class CacheWorker {
   };
   std::unordered_map<std::string, Ended<FetchOutcome>> fetches_ GUARDED_BY(mutex_);
   std::unordered_map<std::string, Ended<std::string>> sizes_ GUARDED_BY(mutex_);
+  // URLs whose outcome AskFetch / AskSize took before the worker saw them
+  // asked: the worker counts them as asked, so no hint starts them again.
+  std::vector<std::string> takenFetches_ GUARDED_BY(mutex_), takenSizes_ GUARDED_BY(mutex_);
   std::uint64_t posted_ GUARDED_BY(mutex_) = 0;   // commands sent
   std::uint64_t handled_ GUARDED_BY(mutex_) = 0;  // commands done
 

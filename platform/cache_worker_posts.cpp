@@ -29,6 +29,18 @@ auto TakeFrom(Map& table, const std::string& url, int waitMs, std::condition_var
   }
 }
 
+// Takes `url`'s ended outcome out of `table`, noting it in `taken`.
+template <typename Map>
+auto TakeEnded(Map& table, const std::string& url, std::vector<std::string>& taken)
+    -> std::optional<decltype(table.begin()->second.Outcome)> {
+  auto found = table.find(url);
+  if (found == table.end()) return std::nullopt;
+  auto outcome = std::move(found->second.Outcome);
+  table.erase(found);
+  taken.push_back(url);
+  return outcome;
+}
+
 }  // namespace
 
 void CacheWorker::Post(Command command) {
@@ -41,8 +53,6 @@ void CacheWorker::Post(Command command) {
   if (multi_) curl_multi_wakeup(multi_);
 }
 
-void CacheWorker::PostFetch(const std::string& url) { Post(Command{Order::Fetch, url}); }
-void CacheWorker::PostSize(const std::string& url) { Post(Command{Order::Size, url}); }
 void CacheWorker::PostRules(CacheRules rules) {
   Command command{Order::Rules};
   command.Rules = std::move(rules);
@@ -54,6 +64,26 @@ void CacheWorker::PostHints(std::vector<std::string> urls, bool sizes) {
   Command command{sizes ? Order::SizeHints : Order::Hints};
   command.Urls = std::move(urls);
   Post(std::move(command));
+}
+
+std::optional<FetchOutcome> CacheWorker::AskFetch(const std::string& url) {
+  if (!multi_) return FetchOutcome{};
+  {
+    MutexLock guard(mutex_);
+    if (auto outcome = TakeEnded(fetches_, url, takenFetches_)) return outcome;
+  }
+  Post(Command{Order::Fetch, url});
+  return std::nullopt;
+}
+
+std::optional<std::string> CacheWorker::AskSize(const std::string& url) {
+  if (!multi_) return std::string();
+  {
+    MutexLock guard(mutex_);
+    if (auto length = TakeEnded(sizes_, url, takenSizes_)) return length;
+  }
+  Post(Command{Order::Size, url});
+  return std::nullopt;
 }
 
 std::optional<FetchOutcome> CacheWorker::TakeFetch(const std::string& url, int waitMs) {

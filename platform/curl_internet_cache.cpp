@@ -64,11 +64,12 @@ std::string CurlInternetCache::FetchedCopy(const std::string& url) const {
 
 bool CurlInternetCache::AwaitCopy(const std::string& url, int waitMs) {
   if (!IsFetchable(url) || fetchReadyUrl_ == url || !FetchedCopy(url).empty()) return true;
+  std::optional<FetchOutcome> outcome;
   if (fetchAsked_ != url) {
     fetchAsked_ = url;
-    worker_->PostFetch(url);
+    outcome = worker_->AskFetch(url);
   }
-  std::optional<FetchOutcome> outcome = worker_->TakeFetch(url, waitMs);
+  if (!outcome) outcome = worker_->TakeFetch(url, waitMs);
   if (!outcome) return false;
   fetchAsked_.clear();
   fetchReadyUrl_ = url;
@@ -92,11 +93,12 @@ std::string CurlInternetCache::DownloadToCacheFile(const std::string& url) {
 
 bool CurlInternetCache::AwaitSize(const std::string& url, int waitMs) {
   if (!IsFetchable(url) || sizeReadyUrl_ == url || !FetchedCopy(url).empty()) return true;
+  std::optional<std::string> length;
   if (sizeAsked_ != url) {
     sizeAsked_ = url;
-    worker_->PostSize(url);
+    length = worker_->AskSize(url);
   }
-  std::optional<std::string> length = worker_->TakeSize(url, waitMs);
+  if (!length) length = worker_->TakeSize(url, waitMs);
   if (!length) return false;
   sizeAsked_.clear();
   sizeReadyUrl_ = url;
