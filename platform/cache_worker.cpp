@@ -51,11 +51,13 @@ void CacheWorker::Run() {
     }
     for (Command& command : commands) {
       const bool goOn = Handle(command);
+      bool wake = false;
       {
         MutexLock guard(mutex_);
         ++handled_;
+        wake = cancelAwaited_;
       }
-      changed_.notify_all();
+      if (wake) changed_.notify_all();
       if (!goOn) return;
     }
     StartHinted();
@@ -128,6 +130,7 @@ void CacheWorker::Ask(const std::string& url, TransferKind kind) {
   const bool fetch = kind == TransferKind::Fetch;
   (fetch ? askedFetches_ : askedSizes_).insert(url);
   bool ended = false;
+  bool wake = false;
   {
     MutexLock guard(mutex_);
     if (fetch) {
@@ -137,11 +140,10 @@ void CacheWorker::Ask(const std::string& url, TransferKind kind) {
     } else if (auto found = sizes_.find(url); found != sizes_.end()) {
       found->second.Asked = ended = true;
     }
+    wake = ended && awaited_ == url;
   }
-  if (ended) {
-    changed_.notify_all();
-    return;
-  }
+  if (wake) changed_.notify_all();
+  if (ended) return;
   Table& running = fetch ? fetchesRunning_ : sizesRunning_;
   if (auto found = running.find(url); found != running.end()) {
     found->second.Asked = true;
@@ -268,19 +270,23 @@ FetchOutcome CacheWorker::Conclude(CurlTransfer& transfer) {
 }
 
 void CacheWorker::Deliver(const std::string& url, FetchOutcome outcome, bool asked) {
+  bool wake = false;
   {
     MutexLock guard(mutex_);
     fetches_[url] = {std::move(outcome), asked};
+    wake = awaited_ == url;
   }
-  changed_.notify_all();
+  if (wake) changed_.notify_all();
 }
 
 void CacheWorker::Deliver(const std::string& url, std::string length, bool asked) {
+  bool wake = false;
   {
     MutexLock guard(mutex_);
     sizes_[url] = {std::move(length), asked};
+    wake = awaited_ == url;
   }
-  changed_.notify_all();
+  if (wake) changed_.notify_all();
 }
 
 // Ends the hinted transfers of `table` (`everything`: all of them); those

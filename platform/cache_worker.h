@@ -107,7 +107,13 @@ class CacheWorker {
   ValidatorStore validators_;  // worker thread
 
   Mutex mutex_;
-  std::condition_variable_any changed_;  // an outcome arrived, or a cancel ended
+  // Signalled only when the crawl thread waits for it: the outcome of
+  // `awaited_` arrived, or (with `cancelAwaited_`) a command was handled.
+  // Every other outcome is left without a wake-up, so the crawl thread
+  // sleeps until what it waits for is there.
+  std::condition_variable_any changed_;
+  std::string awaited_ GUARDED_BY(mutex_);
+  bool cancelAwaited_ GUARDED_BY(mutex_) = false;
   std::vector<Command> inbox_ GUARDED_BY(mutex_);
   // Outcomes not taken yet, each marked whether it was asked for.
   template <typename T>

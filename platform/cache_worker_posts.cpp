@@ -11,20 +11,28 @@ namespace {
 // Takes `url`'s entry out of `table` once the worker has marked it asked
 // for (so it never starts that URL again for this ask), waiting at most
 // `waitMs` for it.
+// `awaited` names `url` while the crawl thread sleeps, so the worker wakes
+// it for that outcome only.
 template <typename Map, typename Lock>
 auto TakeFrom(Map& table, const std::string& url, int waitMs, std::condition_variable_any& changed,
-              Lock& lock) -> std::optional<decltype(table.begin()->second.Outcome)> {
+              Lock& lock, std::string& awaited)
+    -> std::optional<decltype(table.begin()->second.Outcome)> {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   for (;;) {
     auto found = table.find(url);
     if (found != table.end() && found->second.Asked) {
       auto outcome = std::move(found->second.Outcome);
       table.erase(found);
+      awaited.clear();
       return outcome;
     }
+    awaited = url;
     if (changed.wait_until(lock, deadline) == std::cv_status::timeout) {
       found = table.find(url);
-      if (found == table.end() || !found->second.Asked) return std::nullopt;
+      if (found == table.end() || !found->second.Asked) {
+        awaited.clear();
+        return std::nullopt;
+      }
     }
   }
 }
@@ -89,13 +97,13 @@ std::optional<std::string> CacheWorker::AskSize(const std::string& url) {
 std::optional<FetchOutcome> CacheWorker::TakeFetch(const std::string& url, int waitMs) {
   if (!multi_) return FetchOutcome{};
   MutexLock guard(mutex_);
-  return TakeFrom(fetches_, url, waitMs, changed_, mutex_);
+  return TakeFrom(fetches_, url, waitMs, changed_, mutex_, awaited_);
 }
 
 std::optional<std::string> CacheWorker::TakeSize(const std::string& url, int waitMs) {
   if (!multi_) return std::string();
   MutexLock guard(mutex_);
-  return TakeFrom(sizes_, url, waitMs, changed_, mutex_);
+  return TakeFrom(sizes_, url, waitMs, changed_, mutex_, awaited_);
 }
 
 void CacheWorker::Cancel(bool everything, bool newCrawl) {
@@ -107,7 +115,9 @@ void CacheWorker::Cancel(bool everything, bool newCrawl) {
   }
   Post(Command{newCrawl ? Order::NewCrawl : everything ? Order::CancelAll : Order::Cancel});
   MutexLock guard(mutex_);
+  cancelAwaited_ = true;
   while (handled_ < mine) changed_.wait(mutex_);
+  cancelAwaited_ = false;
 }
 
 }  // namespace kestrelin
