@@ -109,14 +109,17 @@ TEST_F(KestrelinCrawlTest, TraceShowsEveryOperation) {
 // folder should be) is a failure: a red line keyed by the working path and
 // the destination path, an entry in fail.txt and exit status 1. The files
 // stay out of every other crawl's way and reach their destination with the
-// next crawl into it, whatever that one fetches.
+// next crawl into it, whatever that one fetches. Leftovers without a
+// record of their destination go into neither crawl's folder.
 TEST_F(KestrelinCrawlTest, FilesThatCannotBeMovedAreFailuresAndReachTheirFolderLater) {
   WriteFileAt("site/d/index.html", "<img src=\"a.gif\">");
   WriteFileAt("site/d/a.gif", "a");
   WriteFileAt("site/e/index.html", "e");
   WriteFileAt("save/d", "in the way");
+  WriteFileAt("program/cache/old%x%x.gif", "old");
   const RunResult blocked = Crawl("/d/index.html");
   EXPECT_EQ(blocked.ExitCode, 1);
+  EXPECT_EQ(ReadFileAt("program/cache-unknown-destination/1/old%x%x.gif"), "old");
   const std::string key = SandboxPath("program/cache/d") + " (" + SandboxPath("save/d") + ")";
   EXPECT_NE(blocked.Stdout.find("R\t" + key + "\t" + key + "\n"), std::string::npos) << blocked.Stdout;
   EXPECT_EQ(blocked.Stdout.find("File structure moved to designated folder."), std::string::npos);
