@@ -25,7 +25,8 @@ class DownloadSiteTest : public test::CurlCrawlTest {
 // Values met on real sites: each asks the server for one valid request
 // target (none for other schemes), once, although the page is read three
 // times, and lands where its URL says; folders (the start address, a link
-// redirected to its "/") as their index.html. Whatever ends the page's
+// redirected to its "/") as their index.html, and so a file of a folder's
+// name (index-1.html when the site has that too). Whatever ends the page's
 // lines (a lone LF does not end one), its links stay.
 TEST_F(DownloadSiteTest, RealSiteValuesGiveValidRequestsAndTheirOwnFiles) {
   // As written in the page, the request target it costs and where it lands ("" none).
@@ -46,6 +47,8 @@ TEST_F(DownloadSiteTest, RealSiteValuesGiveValidRequestsAndTheirOwnFiles) {
       {"howto/a.gif", "/d/howto/a.gif", "d/howto/a.gif"},
       {"f.gif", "/d/f.gif", "d/f.gif/index.html"},
       {"f.gif/g.gif", "/d/f.gif/g.gif", "d/f.gif/g.gif"},
+      {"e.gif", "/d/e.gif", "d/e.gif/index-1.html"},
+      {"e.gif/index.html", "/d/e.gif/index.html", "d/e.gif/index.html"},
   };
   std::string page;
   std::set<std::string> requests = {"/d/", "/d/robots.txt", "/d/howto/"};
@@ -77,8 +80,8 @@ TEST_F(DownloadSiteTest, RealSiteValuesGiveValidRequestsAndTheirOwnFiles) {
   // One line of text per log line: no value breaks a line.
   const std::string log = t->Host.FormatFinalLog();
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), t->Host.LineCount());
-  EXPECT_NE(log.find("Renamed d/f.gif to d/f.gif/index.html: a folder has the same name\n"),
-            std::string::npos);
+  for (const std::string renamed : {"f.gif to d/f.gif/index.html", "e.gif to d/e.gif/index-1.html"})
+    EXPECT_NE(log.find("Renamed d/" + renamed + ": a folder has the same name\n"), std::string::npos);
 }
 
 TEST_F(DownloadSiteTest, AnUnreachableStartPageIsOneRedKeyedLine) {
