@@ -52,7 +52,9 @@ TEST_F(DownloadSiteTest, RealSiteValuesGiveValidRequestsAndTheirOwnFiles) {
   };
   std::string page;
   std::set<std::string> requests = {"/d/", "/d/robots.txt", "/d/howto/"};
-  std::set<std::string> saved = {"d/index.html"};
+  std::set<std::string> saved = {"d/index.html", "d/kept.gif"};  // merged into what was there
+  WriteFileAt("save/d/kept.gif", "kept");
+  WriteFileAt("save/d/img/logo.gif", "an older copy");
   const char* const endings[] = {"\r\n", "\r", "\n"};
   for (const Row& row : rows) {
     page += "<img src=\"" + row.value + "\">" + endings[page.size() % 3];
@@ -75,6 +77,7 @@ TEST_F(DownloadSiteTest, RealSiteValuesGiveValidRequestsAndTheirOwnFiles) {
   EXPECT_TRUE(std::filesystem::is_empty(SandboxPath("program/cache")));
   EXPECT_EQ(ReadFileAt("save/d/howto/index.html"), "howto index");
   EXPECT_EQ(ReadFileAt("save/d/img/logo.gif"), "bytes of /d/img/logo.gif");
+  EXPECT_EQ(ReadFileAt("save/d/kept.gif"), "kept");
   EXPECT_EQ(ReadFileAt("save/d/f.gif/index.html"), "bytes of /d/f.gif");
   EXPECT_EQ(RedKeys(), std::vector<std::string>{});
   // One line of text per log line: no value breaks a line.
