@@ -93,18 +93,5 @@ TEST_F(RebuildFileStructureTest, LeftoverFoldersAreWalkedToo) {
   EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
 }
 
-TEST_F(RebuildFileStructureTest, EmptyWorkingFolderShowsThreeTextsOnOneLine) {
-  t->Host.AddLine("Finished downloading http://example.com/");
-  Rebuild(1);
-  EXPECT_EQ(Saved(), Files{});
-  ASSERT_EQ(t->Host.LineCount(), 2);
-  EXPECT_EQ(t->Host.LineText(2), "File structure moved to designated folder.");
-  std::vector<std::string> tips;
-  for (const auto& e : t->Host.Trace())
-    if (e.starts_with("TIP\t")) tips.push_back(e);
-  EXPECT_EQ(tips, (std::vector<std::string>{"TIP\t3\tRebuilding file structure...",
-                                            "TIP\t3\tFile structure rebuilt, moving files..."}));
-}
-
 }  // namespace
 }  // namespace kestrelin
