@@ -175,8 +175,7 @@ TEST_F(KillSafetyTest, StoppedCrawlsLoseAndMisplaceNothingAndOneFolderServesOneC
   ASSERT_EQ(WrongOrMissingFiles("ref-save", site.Reachable), std::vector<std::string>{});
   EXPECT_FALSE(std::filesystem::exists(SandboxPath("ref-save-b")));
 
-  const char* longTests = std::getenv("KESTRELIN_LONG_TESTS");
-  const int runs = longTests && std::string(longTests) == "1" ? 20 : 3;
+  const int runs = test::LongTests() ? 20 : 3;
   std::mt19937 random(20261207);
   std::uniform_int_distribution<long> moment(1, crawlMs + crawlMs / 10);
   for (const int signal : {SIGKILL, SIGTERM}) {
