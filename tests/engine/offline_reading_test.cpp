@@ -51,8 +51,8 @@ TEST(CssReferences, FindsUrlAndImportWithTheirPlaces) {
 
 TEST(SrcsetAndPageReferences, CandidatesAndTagsAreRead) {
   const std::vector<Case> srcsets = {
-      {"a.png 1x, b.png 2x", "|a.png|b.png"}, {"  a.png,  b.png ,c.png", "|a.png|b.png|c.png"},
-      {"a.png,b.png,,c.png", "|a.png,b.png,,c.png"}, {"", ""},
+      {"  a.png,  b.png ,c.png", "|a.png|b.png|c.png"}, {"a.png,b.png,,c.png", "|a.png,b.png,,c.png"},
+      {"", ""},
       {"x.png 100w (max-width: 5px, 6px) junk, y.png", "|x.png|y.png"},
       {"data:image/png;base64,AAA= 1x", "|data:image/png;base64,AAA="},
   };
