@@ -1,6 +1,6 @@
 // What the cache sends and how it follows the server: request bytes,
 // redirects, https trust, compressed bodies and size queries. A stop while
-// a file trickles in is checked on a crawl.
+// a file trickles in is checked on the tool's crawls (its signal test).
 #include "tests/platform/curl_cache_fixture.h"
 #include "tests/support/stored_gzip.h"
 
