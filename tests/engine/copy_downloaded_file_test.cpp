@@ -34,7 +34,6 @@ TEST_F(CopyDownloadedFileTest, MissingSourceTurnsTheLastLineIntoAKeyedRedFailure
   EXPECT_EQ(t->Host.LineText(2), "Could not copy " + missing + " to " + target);
   EXPECT_EQ(t->Host.LineKey(2), missing);
   EXPECT_TRUE(t->Host.Log().Line(2).Red);
-  EXPECT_FALSE(t->Host.Log().Line(1).Red);
 
   // The same source failing again cannot take the key: its line goes.
   t->Host.AddLine("Downloading " + link);

@@ -27,21 +27,6 @@ class OfflineCache : public InternetCache {
   std::string ContentLengthHeader(const std::string&) override { return {}; }
 };
 
-// The real file service, where nothing can be moved into ReadOnlyFolder
-// (as for a user who is not root, whatever user runs the tests).
-struct TestFileService : StdFileService {
-  std::string ReadOnlyFolder;
-  bool Refused(const std::string& path) const {
-    return !ReadOnlyFolder.empty() && path.starts_with(ReadOnlyFolder);
-  }
-  bool MoveFile(const std::string& from, const std::string& to) override {
-    return !Refused(to) && StdFileService::MoveFile(from, to);
-  }
-  bool MoveFolder(const std::string& from, const std::string& to) override {
-    return !Refused(to) && StdFileService::MoveFolder(from, to);
-  }
-};
-
 struct CrawlTestContext {
   explicit CrawlTestContext(const std::string& programFolder, InternetCache* cache = nullptr)
       : Cache(cache ? cache : &offline),
@@ -55,7 +40,7 @@ struct CrawlTestContext {
   RecordingHost Host;
   OfflineCache offline;
   InternetCache* Cache;
-  TestFileService Files;
+  StdFileService Files;
   SettableClock Clock;
   StaticFileTypeLists Types;
   CrawlContext Ctx;

@@ -4,7 +4,6 @@
 // keeps its copies in "inet", the program folder is "program" and crawls
 // save into "save".
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,12 +15,6 @@
 #include "tests/support/test_server.h"
 
 namespace kestrelin::test {
-
-// KESTRELIN_LONG_TESTS=1 asks for the long forms of the big crawls.
-inline bool LongTests() {
-  const char* value = std::getenv("KESTRELIN_LONG_TESTS");
-  return value && std::string(value) == "1";
-}
 
 class CurlCrawlTest : public SandboxedTest {
  protected:

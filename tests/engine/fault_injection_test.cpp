@@ -6,10 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <set>
-#include <thread>
 
 #include "tests/engine/curl_crawl_test.h"
 #include "tests/engine/generated_site.h"
@@ -241,33 +239,6 @@ INSTANTIATE_TEST_SUITE_P(Robots, FaultInjectionTest,
                          ::testing::Values(Robots::Plain, Robots::TenMegabytes, Robots::Binary),
                          [](const auto& info) { return kRobotsNames[int(info.param)]; });
 
-// A destination the final move cannot write to (the tool's suite has a file
-// in the way): what stays is a red keyed line and a fail.txt record, and the
-// next crawl into that destination delivers it. Leftovers without a record
-// of their destination go out of the way, into neither crawl's folder.
-using UnplacedFilesTest = test::CurlCrawlTest;
-
-TEST_F(UnplacedFilesTest, FilesARefusedMoveLeavesAreFailuresUntilTheirFolderTakesThem) {
-  WriteFileAt("site/d/index.html", "<img src=\"img/a.gif\">");
-  WriteFileAt("site/d/img/a.gif", "a");
-  WriteFileAt("site/e/index.html", "e");
-  WriteFileAt("program/cache/old%x%x.gif", "old");
-  StartCache(2, 2);
-  NewContext().Files.ReadOnlyFolder = savePath;
-  Crawl(server.BaseUrl() + "/d/index.html", {});
-  const std::string key = SandboxPath("program/cache/d") + " (" + SandboxPath("save/d") + ")";
-  EXPECT_EQ(RedKeys(), std::vector<std::string>{key});
-  EXPECT_NE(ReadFileAt("program/fail.txt").find("\r\n" + key + "\r\n"), std::string::npos);
-  EXPECT_EQ(t->State.UnplacedItems, 1);
-  EXPECT_EQ(ReadFileAt("program/cache-unknown-destination/1/old%x%x.gif"), "old");
-
-  t->Files.ReadOnlyFolder.clear();
-  Crawl(server.BaseUrl() + "/e/index.html", {});
-  EXPECT_EQ(RedKeys(), std::vector<std::string>{});
-  EXPECT_EQ(test::ListTree(savePath), (std::vector<std::string>{"d/img/a.gif", "d/index.html", "e/index.html"}));
-  EXPECT_TRUE(fs::is_empty(SandboxPath("program/cache")));
-}
-
 // What the user and the server see of one crawl.
 struct SeenCrawl {
   std::string finalLog;
@@ -346,39 +317,6 @@ TEST_P(FetchAheadCrawlTest, TheLogTheFilesAndTheRequestsAreThoseOfOneAtATime) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Plain, FetchAheadCrawlTest, ::testing::Values(Robots::Plain));
-
-// A stop while a server trickles a file ends its transfer within a second:
-// the file is not delivered, nothing partial is left, and what came down
-// before the stop still lands.
-class TricklingStopTest : public test::CurlCrawlTest {};
-
-TEST_F(TricklingStopTest, AStopEndsTheTransferInProgressWithinASecond) {
-  WriteFileAt("site/d/index.html", "<img src=\"a.gif\"><img src=\"slow.gif\">");
-  WriteFileAt("site/d/a.gif", "a");
-  server.Declare("/d/slow.gif", {.Body = std::string(200000, 's'), .How = test::Delivery::Stall,
-                                 .StallMs = 100});
-  StartCache(2, 30);
-  NewContext();
-  std::chrono::steady_clock::time_point stopped{};
-  t->Host.OnYield = [&] {
-    const std::string last = t->Host.LineText(t->Host.LineCount());
-    if (stopped == decltype(stopped){} && last.ends_with("slow.gif") &&
-        server.RequestCount("/d/slow.gif") > 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));  // bytes are trickling
-      stopped = std::chrono::steady_clock::now();
-      t->State.StopDownload = kTrue;
-    }
-  };
-  Crawl(server.BaseUrl() + "/d/index.html", {.RipPageOnly = 0, .NoGoUp = 0});
-  ASSERT_NE(stopped, decltype(stopped){});
-  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
-  const std::string log = t->Host.FormatFinalLog();
-  EXPECT_NE(log.find("Downloading stopped at command"), std::string::npos) << log;
-  EXPECT_EQ(log.find("Could not download"), std::string::npos) << log;
-  EXPECT_EQ(test::ListTree(savePath), (std::vector<std::string>{"d/a.gif", "d/index.html"}));
-  for (const auto& name : test::ListTree(SandboxPath("inet"))) EXPECT_FALSE(name.ends_with(".part"));
-  cache.reset();  // its kept-alive connections go before the server
-}
 
 }  // namespace
 }  // namespace kestrelin

@@ -85,19 +85,4 @@ inline GeneratedSite WriteNestedSite(const std::string& folder, const std::strin
   return site;
 }
 
-// Every file and folder below `root`, as relative paths, sorted (folders end
-// with "/").
-inline std::vector<std::string> ListEverything(const std::filesystem::path& root) {
-  std::vector<std::string> entries;
-  std::error_code ec;
-  for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    std::string rel = std::filesystem::relative(it->path(), root).generic_string();
-    if (it->is_directory()) rel += "/";
-    entries.push_back(rel);
-  }
-  std::sort(entries.begin(), entries.end());
-  return entries;
-}
-
 }  // namespace kestrelin::test

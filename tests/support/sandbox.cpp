@@ -1,6 +1,7 @@
 #include "tests/support/sandbox.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -27,15 +28,22 @@ void SandboxedTest::TearDown() {
   fs::remove_all(sandbox_, ec);
 }
 
-std::vector<std::string> ListTree(const fs::path& root) {
+std::vector<std::string> ListTree(const fs::path& root, bool everything) {
   std::vector<std::string> files;
   std::error_code ec;
   for (auto it = fs::recursive_directory_iterator(root, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->is_regular_file()) files.push_back(fs::relative(it->path(), root).generic_string());
+    const std::string relative = fs::relative(it->path(), root).generic_string();
+    if (everything && it->is_directory()) files.push_back(relative + "/");
+    else if (everything || it->is_regular_file()) files.push_back(relative);
   }
   std::sort(files.begin(), files.end());
   return files;
+}
+
+bool LongTests() {
+  const char* value = std::getenv("KESTRELIN_LONG_TESTS");
+  return value && std::string(value) == "1";
 }
 
 std::string ReadWholeFile(const fs::path& path) {

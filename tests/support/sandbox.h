@@ -8,8 +8,11 @@
 
 namespace kestrelin::test {
 
-// Every regular file below `root`, as paths relative to it, sorted.
-std::vector<std::string> ListTree(const std::filesystem::path& root);
+// Every regular file below `root` (with `everything`, every entry, folders
+// ending with "/"), as paths relative to it, sorted.
+std::vector<std::string> ListTree(const std::filesystem::path& root, bool everything = false);
+// KESTRELIN_LONG_TESTS=1 asks for the long forms of the big crawls.
+bool LongTests();
 std::string ReadWholeFile(const std::filesystem::path& path);
 void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes);
 

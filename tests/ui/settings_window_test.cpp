@@ -1,6 +1,7 @@
 // ksgrab.cfg through the window: the design defaults of a first run,
 // restored at start-up with the reactions running, written at shut-down,
-// and the failure rules.
+// and the failure rules; the Offline tab's two options live in
+// ksoffline.cfg, written only once one has been on.
 
 #include <QTabWidget>
 
@@ -48,6 +49,7 @@ TEST_F(SettingsWindowTest, FirstRunShowsTheDesignDefaultsAtHomeAndLeavesAnEmptyF
   CloseWindow();  // the design defaults, written as they stand
   EXPECT_EQ(Cfg(), JoinLinesCrLf({HomeFolder(), "1", "0", "0", "0", "1", "0", "0", "1", "1", "0",
                                   "1", "0", "0", "0"}));
+  EXPECT_FALSE(std::filesystem::exists(SandboxPath("program/ksoffline.cfg")));  // none is on
 }
 
 TEST_F(SettingsWindowTest, EveryValueSurvivesARestart) {
@@ -57,7 +59,8 @@ TEST_F(SettingsWindowTest, EveryValueSurvivesARestart) {
   Find<QCheckBox>("chkRipPageOnly")->setChecked(false);
   const char* const changed[] = {"chkOnlyDownload", "chkLimitSize", "chkListFailed",
                                  "chkHideDLing", "chkDownloadUnknown",
-                                 "chkFollowExternal"};  // Ok to the warning
+                                 "chkFollowExternal",  // Ok to the warning
+                                 "chkCompletePages"};  // ksoffline.cfg's, not ksgrab.cfg's
   for (const char* box : changed) Find<QCheckBox>(box)->setChecked(true);
   Find<QLineEdit>("txtSize")->setText("12.5kb");  // past the 4 typed characters
   Find<QComboBox>("cmbSize")->setCurrentIndex(1);
@@ -65,6 +68,7 @@ TEST_F(SettingsWindowTest, EveryValueSurvivesARestart) {
   const std::string saved = Cfg();
   EXPECT_EQ(saved, SandboxPath("dest/site") +
                        "\r\n0\r\n0\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n12.5kb\r\n1\r\n1\r\n1\r\n0\r\n1\r\n");
+  EXPECT_EQ(ReadFileAt("program/ksoffline.cfg"), "CompletePages=1\r\nOfflineLinks=0\r\n");
 
   const std::size_t asked = dialogs.Messages.size();
   OpenWindow();
@@ -80,7 +84,9 @@ TEST_F(SettingsWindowTest, EveryValueSurvivesARestart) {
   EXPECT_EQ(Cfg(), saved);  // untouched until shut-down
 }
 
+// ksoffline.cfg skips its bad lines.
 TEST_F(SettingsWindowTest, ABadOrShortFileRestoresWhatComesBeforeAndIsEmptied) {
+  WriteFileAt("program/ksoffline.cfg", "OfflineLinks=7\nCompletePages=2\rjunk\nOfflineLinks=1");
   // Each file stops at line 7: a box that is no integer, or the end.
   for (const bool cut : {false, true}) {
     SCOPED_TRACE(cut ? "short" : "bad line");
@@ -95,6 +101,8 @@ TEST_F(SettingsWindowTest, ABadOrShortFileRestoresWhatComesBeforeAndIsEmptied) {
     EXPECT_EQ(Size(), "1");
     EXPECT_EQ(Cfg(), "");
     EXPECT_TRUE(dialogs.Messages.empty());
+    EXPECT_EQ(window_->ReadOptions().CompletePages, 2);
+    EXPECT_EQ(window_->ReadOptions().OfflineLinks, 1);
     CloseWindow();
   }
 }
@@ -121,23 +129,6 @@ TEST_F(SettingsWindowTest, ACompleteFileIsAppliedLineByLine) {
   // Written back as shown: one type mode, the two-state box, unit -1.
   EXPECT_EQ(Cfg(), JoinLinesCrLf({HomeFolder(), "1", "0", "1", "0", "1", "0", "0", "1", "5", "-1",
                                   "1", "0", "0", "0"}));
-}
-
-// The Offline tab's two options live in ksoffline.cfg, written only once
-// one has been on; ksgrab.cfg keeps its 15 lines; bad lines are skipped.
-TEST_F(SettingsWindowTest, OfflineOptionsKeepAFileOfTheirOwn) {
-  OpenWindow();
-  CloseWindow();
-  EXPECT_FALSE(std::filesystem::exists(SandboxPath("program/ksoffline.cfg")));
-  OpenWindow();
-  Find<QCheckBox>("chkCompletePages")->setChecked(true);
-  CloseWindow();
-  EXPECT_EQ(ReadFileAt("program/ksoffline.cfg"), "CompletePages=1\r\nOfflineLinks=0\r\n");
-  EXPECT_EQ(SplitLinesCr(Cfg()).size(), 15u);
-  WriteFileAt("program/ksoffline.cfg", "OfflineLinks=7\nCompletePages=2\rjunk\nOfflineLinks=1");
-  OpenWindow();
-  EXPECT_EQ(window_->ReadOptions().CompletePages, 2);
-  EXPECT_EQ(window_->ReadOptions().OfflineLinks, 1);
 }
 
 }  // namespace
