@@ -42,11 +42,18 @@ CurlInternetCache::~CurlInternetCache() = default;
 
 void CurlInternetCache::BeginCrawl() {
   worker_->Cancel(true, true);
+  Forget();
+}
+
+void CurlInternetCache::Forget() {
   known_.clear();
+  contentTypes_.assign(1, std::string());
+  contentTypeNumbers_ = {{std::string(), 0}};
   fetchAsked_.clear();
   sizeAsked_.clear();
   fetchReadyUrl_.clear();
   sizeReadyUrl_.clear();
+  fetchReady_.reset();
 }
 
 std::string CurlInternetCache::CopyPath(const std::string& url) const {
@@ -85,9 +92,28 @@ std::string CurlInternetCache::DownloadToCacheFile(const std::string& url) {
   Known& known = known_[url];
   known.Fetched = true;
   known.Copied = fetchReady_->Copied;
-  known.Facts = std::move(fetchReady_->Facts);
-  if (known.Facts.FinalUrl == url) known.Facts.FinalUrl.clear();
+  Remember(known, url, std::move(fetchReady_->Facts));
+  fetchReady_.reset();
   return known.Copied ? CopyPath(url) : std::string();
+}
+
+void CurlInternetCache::Remember(Known& known, const std::string& url, CopyFacts facts) {
+  known.ContentType = ContentTypeNumber(facts.ContentType);
+  known.TooLarge = facts.TooLarge;
+  if (facts.FinalUrl == url) facts.FinalUrl.clear();
+  if (facts.FinalUrl.empty() && facts.RefusedRedirect.empty()) {
+    known.Redirect.reset();
+  } else {
+    known.Redirect = std::make_unique<Redirects>(
+        Redirects{std::move(facts.FinalUrl), std::move(facts.RefusedRedirect)});
+  }
+}
+
+std::uint32_t CurlInternetCache::ContentTypeNumber(const std::string& type) {
+  const auto [found, added] =
+      contentTypeNumbers_.try_emplace(type, static_cast<std::uint32_t>(contentTypes_.size()));
+  if (added) contentTypes_.push_back(type);
+  return found->second;
 }
 
 bool CurlInternetCache::AwaitSize(const std::string& url, int waitMs) {
@@ -121,7 +147,14 @@ std::string CurlInternetCache::ContentLengthHeader(const std::string& url) {
 CopyFacts CurlInternetCache::FactsOf(const std::string& url) {
   const auto found = known_.find(url);
   if (found == known_.end() || !found->second.Fetched) return {};
-  CopyFacts facts = found->second.Facts;
+  const Known& known = found->second;
+  CopyFacts facts;
+  facts.ContentType = contentTypes_[known.ContentType];
+  facts.TooLarge = known.TooLarge;
+  if (known.Redirect) {
+    facts.FinalUrl = known.Redirect->FinalUrl;
+    facts.RefusedRedirect = known.Redirect->Refused;
+  }
   if (facts.FinalUrl.empty()) facts.FinalUrl = url;
   return facts;
 }
