@@ -103,8 +103,8 @@ bool CacheWorker::Handle(Command& command) {
       const bool forgetAll = command.What == Order::NewCrawl || command.What == Order::Quit;
       upcoming_.clear();
       upcomingSizes_.clear();
-      askedFetches_.clear();
-      askedSizes_.clear();
+      askedFetches_ = {};  // their room too: after the crawl's end they are many
+      askedSizes_ = {};
       Drop(fetchesRunning_, everything);
       Drop(sizesRunning_, everything);
       {

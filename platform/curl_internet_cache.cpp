@@ -45,8 +45,14 @@ void CurlInternetCache::BeginCrawl() {
   Forget();
 }
 
+void CurlInternetCache::EndCrawl() {
+  worker_->Cancel(true, false);
+  Forget();
+}
+
+// Emptied, not only cleared: a crawl's tables give their room back.
 void CurlInternetCache::Forget() {
-  known_.clear();
+  decltype(known_)().swap(known_);
   contentTypes_.assign(1, std::string());
   contentTypeNumbers_ = {{std::string(), 0}};
   fetchAsked_.clear();

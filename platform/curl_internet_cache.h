@@ -46,6 +46,7 @@ class CurlInternetCache : public InternetCache {
   CurlInternetCache& operator=(const CurlInternetCache&) = delete;
 
   void BeginCrawl() override;
+  void EndCrawl() override;
   std::string DownloadToCacheFile(const std::string& url) override;
   // A URL already fetched in this crawl answers with its copy's size and
   // costs no request.
