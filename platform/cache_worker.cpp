@@ -103,8 +103,8 @@ bool CacheWorker::Handle(Command& command) {
       const bool forgetAll = command.What == Order::NewCrawl || command.What == Order::Quit;
       upcoming_.clear();
       upcomingSizes_.clear();
-      askedFetches_ = {};  // their room too: after the crawl's end they are many
-      askedSizes_ = {};
+      askedFetches_.clear();
+      askedSizes_.clear();
       Drop(fetchesRunning_, everything);
       Drop(sizesRunning_, everything);
       {
@@ -124,7 +124,10 @@ bool CacheWorker::Handle(Command& command) {
 // over, one that ended meanwhile is already the answer.
 void CacheWorker::Ask(const std::string& url, TransferKind kind) {
   const bool fetch = kind == TransferKind::Fetch;
-  (fetch ? askedFetches_ : askedSizes_).insert(url);
+  // Only a hint still queued could start it again (see askedFetches_).
+  if (!(fetch ? upcoming_ : upcomingSizes_).empty()) {
+    (fetch ? askedFetches_ : askedSizes_).insert(url);
+  }
   bool ended = false;
   {
     MutexLock guard(mutex_);
@@ -169,6 +172,8 @@ void CacheWorker::StartHinted() {
       }
       Start(fetch ? TransferKind::Fetch : TransferKind::SizeByHead, url, false);
     }
+    std::unordered_set<std::string>& asked = fetch ? askedFetches_ : askedSizes_;
+    if (queue->empty() && !asked.empty()) asked = {};
   }
 }
 

@@ -168,12 +168,16 @@ CopyFacts CurlInternetCache::FactsOf(const std::string& url) {
 void CurlInternetCache::SetRules(CacheRules rules) { worker_->PostRules(std::move(rules)); }
 
 // URLs this crawl already asked for are not fetched again ahead: a copy is
-// at hand, or a failure is asked again only when the crawl asks again.
+// at hand, or a failure is asked again only when the crawl asks again. The
+// worker counts on it: it forgets what it was asked once no hint waits.
 void CurlInternetCache::HintUpcoming(const std::vector<std::string>& urls) {
   std::vector<std::string> fresh;
   for (const std::string& url : urls) {
     const auto found = known_.find(url);
-    if (IsFetchable(url) && (found == known_.end() || !found->second.Fetched)) fresh.push_back(url);
+    if (IsFetchable(url) && url != fetchAsked_ && url != fetchReadyUrl_ &&
+        (found == known_.end() || !found->second.Fetched)) {
+      fresh.push_back(url);
+    }
   }
   worker_->PostHints(std::move(fresh), false);
 }
@@ -182,7 +186,7 @@ void CurlInternetCache::HintSizeQueries(const std::vector<std::string>& urls) {
   std::vector<std::string> fresh;
   for (const std::string& url : urls) {
     const auto found = known_.find(url);
-    if (IsFetchable(url) &&
+    if (IsFetchable(url) && url != sizeAsked_ && url != sizeReadyUrl_ &&
         (found == known_.end() || (!found->second.SizeAsked && !found->second.Copied))) {
       fresh.push_back(url);
     }
