@@ -182,6 +182,22 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   return false;
 }
 
+// Crawls page after page until none is left or a stop ends a download
+// pass (true). The loop's lists live only as long as the loop: the
+// rebuild after it needs the room more.
+bool CrawlPages(CrawlContext& ctx, std::string& SavePath, std::string& URL,
+                const CrawlOptions& options) {
+  long pageIndex = 0;
+  long fileIndex = 0;
+  PageLoopState lists;
+  do {
+    if (CrawlPage(ctx, SavePath, URL, pageIndex, fileIndex, lists, options)) return true;
+    ++pageIndex;
+    ctx.Host.SetBarValue(ctx.Host.BarMax());
+  } while (pageIndex <= ctx.State.PageCount);
+  return false;
+}
+
 }  // namespace
 
 void DownloadSite(CrawlContext& caller, std::string& SavePath, std::string& URL,
@@ -194,20 +210,8 @@ void DownloadSite(CrawlContext& caller, std::string& SavePath, std::string& URL,
     CompleteCrawl(ctx, SavePath, false, options, false);
     return;
   }
-
-  long pageIndex = 0;
-  long fileIndex = 0;
-  PageLoopState lists;
-  bool stopped = false;
-  do {
-    if (CrawlPage(ctx, SavePath, URL, pageIndex, fileIndex, lists, options)) {
-      stopped = true;
-      break;
-    }
-    ++pageIndex;
-    ctx.Host.SetBarValue(ctx.Host.BarMax());
-  } while (pageIndex <= ctx.State.PageCount);
-
+  const bool stopped = CrawlPages(ctx, SavePath, URL, options);
+  ctx.Cache.EndCrawl();  // the rebuild needs the room more
   CompleteCrawl(ctx, SavePath, stopped, options);
   ReleaseWorkingFolder(ctx);
 }

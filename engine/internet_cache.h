@@ -38,6 +38,11 @@ class InternetCache {
   // is answered from its local copy; a copy from an earlier crawl is
   // revalidated with the server first.
   virtual void BeginCrawl() = 0;
+  // Marks the end of a crawl: transfers still running end, and what the
+  // crawl learnt of each URL goes, so that it weighs on nothing done after
+  // the crawl; the copies stay. Until the next BeginCrawl every URL reads as
+  // not asked for in this crawl.
+  virtual void EndCrawl() {}
 
   // Returns the full path of a local file holding the complete content of
   // `url`, or an empty text when it cannot be fetched (no connection,

@@ -1,7 +1,8 @@
 #include "engine/name_clashes.h"
 
+#include <algorithm>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -37,45 +38,61 @@ std::string ShownPlace(std::string place) {
   return place;
 }
 
+bool HasMarker(std::string_view name) { return name.find(kMarker) != std::string_view::npos; }
+
 }  // namespace
 
+// A crawl leaves nearly every file of the site in the working folder, so
+// each place is held once: a name without a marker is its own place, the
+// look-ups refer to the places, and the listing's full paths go at once.
 void ResolveNameClashes(CrawlContext& ctx, int DecodeName) {
   const bool decode = DecodeName == 1;
-  const auto files = ctx.FSO.Files(ctx.State.CachePath);
+  auto files = ctx.FSO.Files(ctx.State.CachePath);
   if (!files) return;
-  std::unordered_map<std::string, std::string> placeOf;  // working name -> place
-  std::unordered_set<std::string> filePlaces;
-  std::unordered_set<std::string> folderPlaces;
-  for (const FolderEntry& file : *files) {
-    if (file.Name.find(kMarker) == std::string::npos) {
-      placeOf[file.Name] = file.Name;
-      filePlaces.insert(file.Name);
+  // The place of each file whose name holds a marker; empty when the split
+  // deletes it.
+  std::vector<std::string> splitPlaces(files->size());
+  std::vector<std::string_view> filePlaces;  // sorted below
+  filePlaces.reserve(files->size());
+  std::unordered_set<std::string_view> folderPlaces;
+  for (std::size_t i = 0; i < files->size(); ++i) {
+    FolderEntry& file = (*files)[i];
+    std::string().swap(file.Path);
+    if (!HasMarker(file.Name)) {
+      filePlaces.push_back(file.Name);
       continue;
     }
-    const std::string place = PlaceAfterSplit(file.Name, decode);
+    splitPlaces[i] = PlaceAfterSplit(file.Name, decode);
+    const std::string_view place = splitPlaces[i];
     if (place.empty()) continue;
-    placeOf[file.Name] = place;
-    filePlaces.insert(place);
-    for (std::size_t at = place.find(kPathSeparator); at != std::string::npos;
+    filePlaces.push_back(place);
+    for (std::size_t at = place.find(kPathSeparator); at != std::string_view::npos;
          at = place.find(kPathSeparator, at + 1)) {
       folderPlaces.insert(place.substr(0, at));
     }
   }
-  for (const FolderEntry& file : *files) {
-    const auto found = placeOf.find(file.Name);
-    if (found == placeOf.end() || !folderPlaces.count(found->second)) continue;
-    const std::string& place = found->second;
+  std::sort(filePlaces.begin(), filePlaces.end());
+  std::unordered_set<std::string> renamedPlaces;
+  const auto taken = [&](const std::string& place) {
+    return std::binary_search(filePlaces.begin(), filePlaces.end(), place) ||
+           renamedPlaces.count(place) || folderPlaces.count(place);
+  };
+  for (std::size_t i = 0; i < files->size(); ++i) {
+    const std::string& name = (*files)[i].Name;
+    const std::string_view place = HasMarker(name) ? splitPlaces[i] : name;
+    if (place.empty() || !folderPlaces.count(place)) continue;
     for (int n = 0;; ++n) {
       const std::string index = n == 0 ? "index.html" : "index-" + std::to_string(n) + ".html";
       const std::string newPlace = JoinPath(place, index);
-      if (filePlaces.count(newPlace) || folderPlaces.count(newPlace)) continue;
-      const std::string newName = file.Name + std::string(kMarker) + index;
+      if (taken(newPlace)) continue;
+      const std::string newName = name + std::string(kMarker) + index;
       // Only a name the split really places there is taken.
       if (PlaceAfterSplit(newName, decode) != newPlace) break;
-      if (!ctx.FSO.MoveFile(file.Path, JoinPath(ctx.State.CachePath, newName))) break;
-      filePlaces.insert(newPlace);
-      ctx.Host.AddLine("Renamed " + ShownPlace(place) + " to " + ShownPlace(newPlace) +
-                       ": a folder has the same name");
+      const std::string& folder = ctx.State.CachePath;
+      if (!ctx.FSO.MoveFile(JoinPath(folder, name), JoinPath(folder, newName))) break;
+      renamedPlaces.insert(newPlace);
+      ctx.Host.AddLine("Renamed " + ShownPlace(std::string(place)) + " to " +
+                       ShownPlace(newPlace) + ": a folder has the same name");
       break;
     }
   }

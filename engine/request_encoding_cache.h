@@ -20,6 +20,7 @@ class RequestEncodingCache : public InternetCache {
       : inner_(inner), startUrl_(std::move(startUrl)) {}
 
   void BeginCrawl() override { inner_.BeginCrawl(); }
+  void EndCrawl() override { inner_.EndCrawl(); }
   std::string DownloadToCacheFile(const std::string& url) override;
   std::string ContentLengthHeader(const std::string& url) override;
   CopyFacts FactsOf(const std::string& url) override;

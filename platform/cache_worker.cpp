@@ -128,7 +128,10 @@ bool CacheWorker::Handle(Command& command) {
 // over, one that ended meanwhile is already the answer.
 void CacheWorker::Ask(const std::string& url, TransferKind kind) {
   const bool fetch = kind == TransferKind::Fetch;
-  (fetch ? askedFetches_ : askedSizes_).insert(url);
+  // Only a hint still queued could start it again (see askedFetches_).
+  if (!(fetch ? upcoming_ : upcomingSizes_).empty()) {
+    (fetch ? askedFetches_ : askedSizes_).insert(url);
+  }
   bool ended = false;
   bool wake = false;
   {
@@ -177,6 +180,8 @@ void CacheWorker::StartHinted() {
       }
       Start(fetch ? TransferKind::Fetch : TransferKind::SizeByHead, url, false);
     }
+    std::unordered_set<std::string>& asked = fetch ? askedFetches_ : askedSizes_;
+    if (queue->empty() && !asked.empty()) asked = {};
   }
 }
 

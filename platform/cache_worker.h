@@ -133,7 +133,10 @@ class CacheWorker {
   CURLM* multi_ = nullptr;
   std::vector<CURL*> idleHandles_;
   std::deque<std::string> upcoming_, upcomingSizes_;
-  // URLs asked for since the last cancel: a hint never starts them again.
+  // URLs asked for while hints were queued: none of those hints starts
+  // them again. The cache never hints at a URL it has asked for, so once
+  // the queue is empty the set may be too; a crawl's every URL would
+  // otherwise stay in it.
   std::unordered_set<std::string> askedFetches_, askedSizes_;
   Table fetchesRunning_, sizesRunning_;
   std::thread thread_;

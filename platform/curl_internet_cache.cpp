@@ -42,11 +42,24 @@ CurlInternetCache::~CurlInternetCache() = default;
 
 void CurlInternetCache::BeginCrawl() {
   worker_->Cancel(true, true);
-  known_.clear();
+  Forget();
+}
+
+void CurlInternetCache::EndCrawl() {
+  worker_->Cancel(true, false);
+  Forget();
+}
+
+// Emptied, not only cleared: a crawl's tables give their room back.
+void CurlInternetCache::Forget() {
+  decltype(known_)().swap(known_);
+  contentTypes_.assign(1, std::string());
+  contentTypeNumbers_ = {{std::string(), 0}};
   fetchAsked_.clear();
   sizeAsked_.clear();
   fetchReadyUrl_.clear();
   sizeReadyUrl_.clear();
+  fetchReady_.reset();
 }
 
 std::string CurlInternetCache::CopyPath(const std::string& url) const {
@@ -86,9 +99,28 @@ std::string CurlInternetCache::DownloadToCacheFile(const std::string& url) {
   Known& known = known_[url];
   known.Fetched = true;
   known.Copied = fetchReady_->Copied;
-  known.Facts = std::move(fetchReady_->Facts);
-  if (known.Facts.FinalUrl == url) known.Facts.FinalUrl.clear();
+  Remember(known, url, std::move(fetchReady_->Facts));
+  fetchReady_.reset();
   return known.Copied ? CopyPath(url) : std::string();
+}
+
+void CurlInternetCache::Remember(Known& known, const std::string& url, CopyFacts facts) {
+  known.ContentType = ContentTypeNumber(facts.ContentType);
+  known.TooLarge = facts.TooLarge;
+  if (facts.FinalUrl == url) facts.FinalUrl.clear();
+  if (facts.FinalUrl.empty() && facts.RefusedRedirect.empty()) {
+    known.Redirect.reset();
+  } else {
+    known.Redirect = std::make_unique<Redirects>(
+        Redirects{std::move(facts.FinalUrl), std::move(facts.RefusedRedirect)});
+  }
+}
+
+std::uint32_t CurlInternetCache::ContentTypeNumber(const std::string& type) {
+  const auto [found, added] =
+      contentTypeNumbers_.try_emplace(type, static_cast<std::uint32_t>(contentTypes_.size()));
+  if (added) contentTypes_.push_back(type);
+  return found->second;
 }
 
 bool CurlInternetCache::AwaitSize(const std::string& url, int waitMs) {
@@ -123,7 +155,14 @@ std::string CurlInternetCache::ContentLengthHeader(const std::string& url) {
 CopyFacts CurlInternetCache::FactsOf(const std::string& url) {
   const auto found = known_.find(url);
   if (found == known_.end() || !found->second.Fetched) return {};
-  CopyFacts facts = found->second.Facts;
+  const Known& known = found->second;
+  CopyFacts facts;
+  facts.ContentType = contentTypes_[known.ContentType];
+  facts.TooLarge = known.TooLarge;
+  if (known.Redirect) {
+    facts.FinalUrl = known.Redirect->FinalUrl;
+    facts.RefusedRedirect = known.Redirect->Refused;
+  }
   if (facts.FinalUrl.empty()) facts.FinalUrl = url;
   return facts;
 }
@@ -131,12 +170,16 @@ CopyFacts CurlInternetCache::FactsOf(const std::string& url) {
 void CurlInternetCache::SetRules(CacheRules rules) { worker_->PostRules(std::move(rules)); }
 
 // URLs this crawl already asked for are not fetched again ahead: a copy is
-// at hand, or a failure is asked again only when the crawl asks again.
+// at hand, or a failure is asked again only when the crawl asks again. The
+// worker counts on it: it forgets what it was asked once no hint waits.
 void CurlInternetCache::HintUpcoming(const std::vector<std::string>& urls) {
   std::vector<std::string> fresh;
   for (const std::string& url : urls) {
     const auto found = known_.find(url);
-    if (IsFetchable(url) && (found == known_.end() || !found->second.Fetched)) fresh.push_back(url);
+    if (IsFetchable(url) && url != fetchAsked_ && url != fetchReadyUrl_ &&
+        (found == known_.end() || !found->second.Fetched)) {
+      fresh.push_back(url);
+    }
   }
   worker_->PostHints(std::move(fresh), false);
 }
@@ -145,7 +188,7 @@ void CurlInternetCache::HintSizeQueries(const std::vector<std::string>& urls) {
   std::vector<std::string> fresh;
   for (const std::string& url : urls) {
     const auto found = known_.find(url);
-    if (IsFetchable(url) &&
+    if (IsFetchable(url) && url != sizeAsked_ && url != sizeReadyUrl_ &&
         (found == known_.end() || (!found->second.SizeAsked && !found->second.Copied))) {
       fresh.push_back(url);
     }

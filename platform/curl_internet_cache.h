@@ -14,6 +14,7 @@
 // Thread rule: every call below comes from the crawl thread, one at a time;
 // this object only posts requests and hints to the worker and takes the
 // finished, named copies.
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,7 @@ class CurlInternetCache : public InternetCache {
   CurlInternetCache& operator=(const CurlInternetCache&) = delete;
 
   void BeginCrawl() override;
+  void EndCrawl() override;
   std::string DownloadToCacheFile(const std::string& url) override;
   // A URL already fetched in this crawl answers with its copy's size and
   // costs no request.
@@ -61,13 +63,25 @@ class CurlInternetCache : public InternetCache {
   void StopTransfers() override;
 
  private:
-  // What this crawl learnt of one URL.
-  struct Known {
-    bool Fetched = false;  // asked for with DownloadToCacheFile
-    bool Copied = false;   // and a copy came
-    bool SizeAsked = false;
-    CopyFacts Facts;       // FinalUrl left empty when it is the URL itself
+  // What this crawl learnt of one URL. A crawl knows one per file, so it
+  // stays small: the content type is a number standing for one of the few
+  // types a site serves, and the addresses of a redirect, which few fetches
+  // meet, lie apart.
+  struct Redirects {
+    std::string FinalUrl;  // empty when it is the URL itself
+    std::string Refused;
   };
+  struct Known {
+    std::unique_ptr<Redirects> Redirect;  // null when neither address is known
+    std::uint32_t ContentType = 0;        // index into contentTypes_
+    bool Fetched = false;                 // asked for with DownloadToCacheFile
+    bool Copied = false;                  // and a copy came
+    bool SizeAsked = false;
+    bool TooLarge = false;
+  };
+  void Forget();
+  void Remember(Known& known, const std::string& url, CopyFacts facts);
+  std::uint32_t ContentTypeNumber(const std::string& type);
   std::string CopyPath(const std::string& url) const;
   // The copy of `url` this crawl fetched, when it is still there.
   std::string FetchedCopy(const std::string& url) const;
@@ -75,6 +89,10 @@ class CurlInternetCache : public InternetCache {
   CurlCacheSettings settings_;
   std::unique_ptr<CacheWorker> worker_;
   std::unordered_map<std::string, Known> known_;
+  // Every content type this crawl met, "" first, and the number of each;
+  // known_ refers to them by number.
+  std::vector<std::string> contentTypes_{std::string()};
+  std::unordered_map<std::string, std::uint32_t> contentTypeNumbers_{{std::string(), 0}};
   // The fetch and the size query asked of the worker and not taken yet,
   // and the outcome taken but not yet handed out.
   std::string fetchAsked_, sizeAsked_;

@@ -81,6 +81,8 @@ TEST_F(CurlCacheTest, RedirectsAndBodiesObeyTheCrawlsRules) {
     EXPECT_EQ(facts.TooLarge, row.tooLarge);
     if (row.body == "inside") EXPECT_EQ(facts.FinalUrl, Url("/d/a.gif"));
     if (row.body == "inside") EXPECT_EQ(facts.ContentType, "image/gif");
+    cache->EndCrawl();  // the crawl's facts go with it
+    EXPECT_EQ(cache->FactsOf(Url(row.path)).FinalUrl, "");
   }
   // Compressed bodies are asked for, and stored decoded.
   EXPECT_NE(server.Requests().back().Headers.find("Accept-Encoding")->second.find("gzip"),
