@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace kestrelin {
@@ -111,8 +112,6 @@ bool CacheWorker::Handle(Command& command) {
       Drop(sizesRunning_, everything);
       {
         MutexLock guard(mutex_);
-        takenFetches_.clear();
-        takenSizes_.clear();
         std::erase_if(fetches_, [&](const auto& ended) { return forgetAll || !ended.second.Asked; });
         std::erase_if(sizes_, [&](const auto& ended) { return forgetAll || !ended.second.Asked; });
       }
@@ -171,11 +170,11 @@ void CacheWorker::StartHinted() {
       queue->pop_front();
       if (running.count(url)) continue;
       {
-        // Under one lock: an outcome leaves the table and joins the taken
-        // list in one step on the crawl thread.
+        // Under one lock: the crawl thread moves an outcome from the table
+        // to the taken list in one step.
         MutexLock guard(mutex_);
         CountTakenAsAsked();
-        if ((fetch ? askedFetches_ : askedSizes_).count(url)) continue;
+        if ((fetch ? askedFetches_ : askedSizes_).count(url) || IsTaken(url, fetch)) continue;
         if (fetch ? fetches_.count(url) != 0 : sizes_.count(url) != 0) continue;
       }
       Start(fetch ? TransferKind::Fetch : TransferKind::SizeByHead, url, false);
@@ -183,14 +182,28 @@ void CacheWorker::StartHinted() {
     std::unordered_set<std::string>& asked = fetch ? askedFetches_ : askedSizes_;
     if (queue->empty() && !asked.empty()) asked = {};
   }
+  MutexLock guard(mutex_);
+  CountTakenAsAsked();
 }
 
+// Every hint posted before a take has reached the queue once the commands
+// posted before it are handled: from then on the taken URL is an asked one.
 void CacheWorker::CountTakenAsAsked() {
-  if (takenFetches_.empty() && takenSizes_.empty()) return;
-  askedFetches_.insert(takenFetches_.begin(), takenFetches_.end());
-  askedSizes_.insert(takenSizes_.begin(), takenSizes_.end());
-  takenFetches_.clear();
-  takenSizes_.clear();
+  const std::uint64_t handled = handled_;
+  for (auto* taken : {&takenFetches_, &takenSizes_}) {
+    const bool fetch = taken == &takenFetches_;
+    const bool hintsQueued = !(fetch ? upcoming_ : upcomingSizes_).empty();
+    std::erase_if(*taken, [&](const Taken& one) {
+      if (one.PostedBefore > handled) return false;
+      if (hintsQueued) (fetch ? askedFetches_ : askedSizes_).insert(one.Url);
+      return true;
+    });
+  }
+}
+
+bool CacheWorker::IsTaken(const std::string& url, bool fetch) const {
+  const auto& taken = fetch ? takenFetches_ : takenSizes_;
+  return std::any_of(taken.begin(), taken.end(), [&](const auto& one) { return one.Url == url; });
 }
 
 // Puts a transfer on the multi handle; false (and nothing held) when it

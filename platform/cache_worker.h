@@ -92,6 +92,7 @@ class CacheWorker {
   void Ask(const std::string& url, TransferKind kind);
   void StartHinted();
   void CountTakenAsAsked() REQUIRES(mutex_);
+  bool IsTaken(const std::string& url, bool fetch) const REQUIRES(mutex_);
   bool Start(TransferKind kind, const std::string& url, bool asked);
   void Collect();
   void End(CurlTransfer* transfer, CURLcode result);
@@ -123,9 +124,16 @@ class CacheWorker {
   };
   std::unordered_map<std::string, Ended<FetchOutcome>> fetches_ GUARDED_BY(mutex_);
   std::unordered_map<std::string, Ended<std::string>> sizes_ GUARDED_BY(mutex_);
-  // URLs whose outcome AskFetch / AskSize took before the worker saw them
-  // asked: the worker counts them as asked, so no hint starts them again.
-  std::vector<std::string> takenFetches_ GUARDED_BY(mutex_), takenSizes_ GUARDED_BY(mutex_);
+  // URLs whose ended outcome AskFetch / AskSize took without a command,
+  // with the number of commands posted before: a hint among those may still
+  // name the URL, so the worker counts it as asked once it has handled them
+  // (while hints are queued, as with any asked URL). Later hints never name
+  // it: the cache does not hint at what it has taken.
+  struct Taken {
+    std::string Url;
+    std::uint64_t PostedBefore = 0;
+  };
+  std::vector<Taken> takenFetches_ GUARDED_BY(mutex_), takenSizes_ GUARDED_BY(mutex_);
   std::uint64_t posted_ GUARDED_BY(mutex_) = 0;   // commands sent
   std::uint64_t handled_ GUARDED_BY(mutex_) = 0;  // commands done
 

@@ -37,15 +37,16 @@ auto TakeFrom(Map& table, const std::string& url, int waitMs, std::condition_var
   }
 }
 
-// Takes `url`'s ended outcome out of `table`, noting it in `taken`.
-template <typename Map>
-auto TakeEnded(Map& table, const std::string& url, std::vector<std::string>& taken)
+// Takes `url`'s ended outcome out of `table`, noting it in `taken` with
+// the number of commands `posted` so far.
+template <typename Map, typename TakenList>
+auto TakeEnded(Map& table, const std::string& url, TakenList& taken, std::uint64_t posted)
     -> std::optional<decltype(table.begin()->second.Outcome)> {
   auto found = table.find(url);
   if (found == table.end()) return std::nullopt;
   auto outcome = std::move(found->second.Outcome);
   table.erase(found);
-  taken.push_back(url);
+  taken.push_back({url, posted});
   return outcome;
 }
 
@@ -78,7 +79,7 @@ std::optional<FetchOutcome> CacheWorker::AskFetch(const std::string& url) {
   if (!multi_) return FetchOutcome{};
   {
     MutexLock guard(mutex_);
-    if (auto outcome = TakeEnded(fetches_, url, takenFetches_)) return outcome;
+    if (auto outcome = TakeEnded(fetches_, url, takenFetches_, posted_)) return outcome;
   }
   Post(Command{Order::Fetch, url});
   return std::nullopt;
@@ -88,7 +89,7 @@ std::optional<std::string> CacheWorker::AskSize(const std::string& url) {
   if (!multi_) return std::string();
   {
     MutexLock guard(mutex_);
-    if (auto length = TakeEnded(sizes_, url, takenSizes_)) return length;
+    if (auto length = TakeEnded(sizes_, url, takenSizes_, posted_)) return length;
   }
   Post(Command{Order::Size, url});
   return std::nullopt;
