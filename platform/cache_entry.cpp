@@ -1,5 +1,6 @@
 #include "platform/cache_entry.h"
 
+#include <openssl/evp.h>
 #include <openssl/sha.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,9 +31,16 @@ bool TakeField(std::istream& in, std::string_view field, std::string& value) {
 }  // namespace
 
 CacheEntry EntryFor(const std::string& folder, const std::string& url) {
+  // The digest is looked up once: libcrypto's one-call SHA256() looks it up
+  // on every call, which cost more than the hashing itself.
+  static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
   // 128 bits of the hash: collisions are out of reach, names stay short.
-  unsigned char digest[SHA256_DIGEST_LENGTH];
-  ::SHA256(reinterpret_cast<const unsigned char*>(url.data()), url.size(), digest);
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(url.data());
+  if (!sha256 || !EVP_Digest(bytes, url.size(), digest, &length, sha256, nullptr)) {
+    ::SHA256(bytes, url.size(), digest);
+  }
   static constexpr char kHex[] = "0123456789abcdef";
   std::string body = folder + "/";
   for (int i = 0; i < 16; ++i) {
