@@ -49,6 +49,7 @@ void CacheWorker::Run() {
     {
       MutexLock guard(mutex_);
       commands.swap(inbox_);
+      sleeping_ = false;
     }
     for (Command& command : commands) {
       const bool goOn = Handle(command);
@@ -75,6 +76,7 @@ void CacheWorker::Run() {
     {
       MutexLock guard(mutex_);
       if (!inbox_.empty()) continue;
+      sleeping_ = true;
     }
     curl_multi_poll(multi_, nullptr, 0, idle ? 1000 : 100, nullptr);
   }
@@ -187,15 +189,15 @@ void CacheWorker::StartHinted() {
 }
 
 // Every hint posted before a take has reached the queue once the commands
-// posted before it are handled: from then on the taken URL is an asked one.
+// posted before it are handled: from then on the taken URL is an asked one,
+// until the queue runs empty.
 void CacheWorker::CountTakenAsAsked() {
   const std::uint64_t handled = handled_;
   for (auto* taken : {&takenFetches_, &takenSizes_}) {
-    const bool fetch = taken == &takenFetches_;
-    const bool hintsQueued = !(fetch ? upcoming_ : upcomingSizes_).empty();
+    auto& asked = taken == &takenFetches_ ? askedFetches_ : askedSizes_;
     std::erase_if(*taken, [&](const Taken& one) {
       if (one.PostedBefore > handled) return false;
-      if (hintsQueued) (fetch ? askedFetches_ : askedSizes_).insert(one.Url);
+      asked.insert(one.Url);
       return true;
     });
   }
@@ -212,8 +214,9 @@ bool CacheWorker::Start(TransferKind kind, const std::string& url, bool asked) {
   if (!url.starts_with("http://") && !url.starts_with("https://")) return false;
   std::unique_ptr<CacheCopy> copy;
   std::optional<Validators> known;
+  CacheEntry entry;
   if (kind == TransferKind::Fetch) {
-    const CacheEntry entry = EntryFor(settings_.CacheFolder, url);
+    entry = EntryFor(settings_.CacheFolder, url);
     copy = CacheCopy::Open(settings_.CacheFolder, entry.Body, settings_.NamelessCopies);
     if (!copy) return false;
     if (IsRegularFile(entry.Body)) known = validators_.Find(url, entry);
@@ -227,7 +230,7 @@ bool CacheWorker::Start(TransferKind kind, const std::string& url, bool asked) {
     return false;
   }
   Table& running = kind == TransferKind::Fetch ? fetchesRunning_ : sizesRunning_;
-  running[url] = Running{std::move(transfer), asked};
+  running[url] = Running{std::move(transfer), std::move(entry), asked};
   return true;
 }
 
@@ -256,7 +259,7 @@ void CacheWorker::End(CurlTransfer* ended, CURLcode result) {
   // the URL is asked again when it is asked for.
   if (!running.Asked && result == CURLE_OPERATION_TIMEDOUT) return;
   if (fetch) {
-    Deliver(transfer.Url(), Conclude(transfer), running.Asked);
+    Deliver(transfer.Url(), Conclude(transfer, running.Entry), running.Asked);
     return;
   }
   bool askAgainWithGet = false;
@@ -267,13 +270,13 @@ void CacheWorker::End(CurlTransfer* ended, CURLcode result) {
 
 // Names a complete copy and records its validators; a 304 keeps the copy
 // an earlier crawl left.
-FetchOutcome CacheWorker::Conclude(CurlTransfer& transfer) {
-  FetchOutcome outcome{false, transfer.Facts()};
+FetchOutcome CacheWorker::Conclude(CurlTransfer& transfer, const CacheEntry& entry) {
+  FetchOutcome outcome{false, {}, transfer.Facts()};
   const std::string& url = transfer.Url();
-  const CacheEntry entry = EntryFor(settings_.CacheFolder, url);
   const ResponseHeaders& response = transfer.Response();
   if (transfer.Result() == CURLE_OK && response.Status == 304 && transfer.Conditional()) {
     outcome.Copied = IsRegularFile(entry.Body);
+    if (outcome.Copied) outcome.Copy = entry.Body;
     return outcome;
   }
   CacheCopy* copy = transfer.Copy();
@@ -284,6 +287,7 @@ FetchOutcome CacheWorker::Conclude(CurlTransfer& transfer) {
   if (!copy->Publish()) return outcome;
   validators_.RecordAfterPublish(url, entry, response.Version, indexed);
   outcome.Copied = true;
+  outcome.Copy = entry.Body;
   return outcome;
 }
 

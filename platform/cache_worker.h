@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "engine/internet_cache.h"
+#include "platform/cache_entry.h"
 #include "platform/curl_transfer.h"
 #include "platform/thread_annotations.h"
 #include "platform/validator_store.h"
@@ -39,6 +40,7 @@ struct WorkerSettings {
 // How a fetch ended: a complete copy under the URL's own name, or not.
 struct FetchOutcome {
   bool Copied = false;
+  std::string Copy;  // the copy's path, when Copied
   CopyFacts Facts;
 };
 
@@ -81,6 +83,7 @@ class CacheWorker {
   };
   struct Running {
     std::unique_ptr<CurlTransfer> Transfer;
+    CacheEntry Entry;    // where a fetch's copy goes
     bool Asked = false;  // asked for, not only hinted
   };
   using Table = std::unordered_map<std::string, Running>;
@@ -98,7 +101,7 @@ class CacheWorker {
   void End(CurlTransfer* transfer, CURLcode result);
   void Deliver(const std::string& url, FetchOutcome outcome, bool asked) EXCLUDES(mutex_);
   void Deliver(const std::string& url, std::string length, bool asked) EXCLUDES(mutex_);
-  FetchOutcome Conclude(CurlTransfer& transfer);
+  FetchOutcome Conclude(CurlTransfer& transfer, const CacheEntry& entry);
   void Drop(Table& table, bool everything);
   void Release(CurlTransfer& transfer);
   CURL* TakeHandle();
@@ -116,6 +119,9 @@ class CacheWorker {
   std::string awaited_ GUARDED_BY(mutex_);
   bool cancelAwaited_ GUARDED_BY(mutex_) = false;
   std::vector<Command> inbox_ GUARDED_BY(mutex_);
+  // Set from the worker's last look at an empty inbox until it looks again:
+  // it sleeps, or is about to, in curl_multi_poll.
+  bool sleeping_ GUARDED_BY(mutex_) = false;
   // Outcomes not taken yet, each marked whether it was asked for.
   template <typename T>
   struct Ended {

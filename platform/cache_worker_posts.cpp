@@ -53,13 +53,16 @@ auto TakeEnded(Map& table, const std::string& url, TakenList& taken, std::uint64
 }  // namespace
 
 void CacheWorker::Post(Command command) {
+  bool sleeping = false;
   {
     MutexLock guard(mutex_);
     inbox_.push_back(std::move(command));
     ++posted_;
+    sleeping = sleeping_;
   }
-  // Wakes a worker in curl_multi_poll, or the next one it enters.
-  if (multi_) curl_multi_wakeup(multi_);
+  // A worker that is not asleep in curl_multi_poll finds the order before
+  // it goes there; waking it costs both threads a system call or two.
+  if (sleeping && multi_) curl_multi_wakeup(multi_);
 }
 
 void CacheWorker::PostRules(CacheRules rules) {

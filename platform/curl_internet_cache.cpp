@@ -66,17 +66,23 @@ std::string CurlInternetCache::CopyPath(const std::string& url) const {
   return EntryFor(settings_.CacheFolder, url).Body;
 }
 
-std::string CurlInternetCache::FetchedCopy(const std::string& url) const {
+bool CurlInternetCache::KnownCopy(const std::string& url) const {
+  const auto found = known_.find(url);
+  return found != known_.end() && found->second.Copied;
+}
+
+std::string CurlInternetCache::FetchedCopy(const std::string& url) {
   const auto found = known_.find(url);
   if (found == known_.end() || !found->second.Copied) return {};
   std::string path = CopyPath(url);
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-  return path;
+  if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return path;
+  found->second.Copied = false;
+  return {};
 }
 
 bool CurlInternetCache::AwaitCopy(const std::string& url, int waitMs) {
-  if (!IsFetchable(url) || fetchReadyUrl_ == url || !FetchedCopy(url).empty()) return true;
+  if (!IsFetchable(url) || fetchReadyUrl_ == url || KnownCopy(url)) return true;
   std::optional<FetchOutcome> outcome;
   if (fetchAsked_ != url) {
     fetchAsked_ = url;
@@ -100,8 +106,9 @@ std::string CurlInternetCache::DownloadToCacheFile(const std::string& url) {
   known.Fetched = true;
   known.Copied = fetchReady_->Copied;
   Remember(known, url, std::move(fetchReady_->Facts));
+  std::string copy = std::move(fetchReady_->Copy);
   fetchReady_.reset();
-  return known.Copied ? CopyPath(url) : std::string();
+  return copy;
 }
 
 void CurlInternetCache::Remember(Known& known, const std::string& url, CopyFacts facts) {
@@ -124,7 +131,7 @@ std::uint32_t CurlInternetCache::ContentTypeNumber(const std::string& type) {
 }
 
 bool CurlInternetCache::AwaitSize(const std::string& url, int waitMs) {
-  if (!IsFetchable(url) || sizeReadyUrl_ == url || !FetchedCopy(url).empty()) return true;
+  if (!IsFetchable(url) || sizeReadyUrl_ == url || KnownCopy(url)) return true;
   std::optional<std::string> length;
   if (sizeAsked_ != url) {
     sizeAsked_ = url;
