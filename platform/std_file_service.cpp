@@ -73,9 +73,9 @@ bool RemoveReadOnly(const fs::path& path) {
   return !ec;
 }
 
-bool IsRegularFileItself(const fs::path& path) {
-  std::error_code ec;
-  return fs::symlink_status(path, ec).type() == fs::file_type::regular;
+bool IsRegularFileItself(const char* path) {
+  struct stat info {};
+  return ::lstat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 // One system call for the common case of a free target name: a hard link
@@ -145,7 +145,6 @@ bool CommitPartial(const fs::path& partial, const fs::path& target) {
 bool CopyRegularFile(const fs::path& source, const fs::path& target, bool mayLink) {
   std::error_code ec;
   const bool shareBytes = mayLink && HasOneName(source.c_str());
-  if (shareBytes && LinkToFreeName(source.c_str(), target.c_str())) return true;
   if (!fs::is_regular_file(source, ec)) return false;
   if (fs::is_directory(target, ec)) return false;
   const fs::path partial = PartialName(target);
@@ -164,7 +163,6 @@ bool CopyRegularFile(const fs::path& source, const fs::path& target, bool mayLin
 
 bool MoveRegularFile(const fs::path& source, const fs::path& target) {
   std::error_code ec;
-  if (IsRegularFileItself(source) && RenameToFreeName(source.c_str(), target.c_str())) return true;
   if (!fs::is_regular_file(source, ec)) return false;
   if (fs::is_directory(target, ec)) return false;
   RenameOver(source, target, ec);
@@ -280,11 +278,21 @@ bool StdFileService::CopyFile(const std::string& source, const std::string& dest
   return CopyRegularFile(fs::path(source), ResolveDestination(source, destination), false);
 }
 
+// A crawl links and moves every file it copies: the common case (a free
+// name) is tried on the strings as given, before any path is built.
 bool StdFileService::LinkOrCopyFile(const std::string& source, const std::string& destination) {
+  if (!EndsWithSeparator(destination) && HasOneName(source.c_str()) &&
+      LinkToFreeName(source.c_str(), destination.c_str())) {
+    return true;
+  }
   return CopyRegularFile(fs::path(source), ResolveDestination(source, destination), true);
 }
 
 bool StdFileService::MoveFile(const std::string& source, const std::string& destination) {
+  if (!EndsWithSeparator(destination) && IsRegularFileItself(source.c_str()) &&
+      RenameToFreeName(source.c_str(), destination.c_str())) {
+    return true;
+  }
   return MoveRegularFile(fs::path(source), ResolveDestination(source, destination));
 }
 
