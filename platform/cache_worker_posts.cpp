@@ -10,9 +10,8 @@ namespace {
 
 // Takes `url`'s entry out of `table` once the worker has marked it asked
 // for (so it never starts that URL again for this ask), waiting at most
-// `waitMs` for it.
-// `awaited` names `url` while the crawl thread sleeps, so the worker wakes
-// it for that outcome only.
+// `waitMs` for it. While the crawl thread sleeps, `awaited` names `url`, so
+// the worker wakes it for that outcome only.
 template <typename Map, typename Lock>
 auto TakeFrom(Map& table, const std::string& url, int waitMs, std::condition_variable_any& changed,
               Lock& lock, std::string& awaited)
