@@ -66,23 +66,17 @@ std::string CurlInternetCache::CopyPath(const std::string& url) const {
   return EntryFor(settings_.CacheFolder, url).Body;
 }
 
-bool CurlInternetCache::KnownCopy(const std::string& url) const {
-  const auto found = known_.find(url);
-  return found != known_.end() && found->second.Copied;
-}
-
-std::string CurlInternetCache::FetchedCopy(const std::string& url) {
+std::string CurlInternetCache::FetchedCopy(const std::string& url) const {
   const auto found = known_.find(url);
   if (found == known_.end() || !found->second.Copied) return {};
   std::string path = CopyPath(url);
   struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return path;
-  found->second.Copied = false;
-  return {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  return path;
 }
 
 bool CurlInternetCache::AwaitCopy(const std::string& url, int waitMs) {
-  if (!IsFetchable(url) || fetchReadyUrl_ == url || KnownCopy(url)) return true;
+  if (!IsFetchable(url) || fetchReadyUrl_ == url || !FetchedCopy(url).empty()) return true;
   std::optional<FetchOutcome> outcome;
   if (fetchAsked_ != url) {
     fetchAsked_ = url;
@@ -131,7 +125,7 @@ std::uint32_t CurlInternetCache::ContentTypeNumber(const std::string& type) {
 }
 
 bool CurlInternetCache::AwaitSize(const std::string& url, int waitMs) {
-  if (!IsFetchable(url) || sizeReadyUrl_ == url || KnownCopy(url)) return true;
+  if (!IsFetchable(url) || sizeReadyUrl_ == url || !FetchedCopy(url).empty()) return true;
   std::optional<std::string> length;
   if (sizeAsked_ != url) {
     sizeAsked_ = url;

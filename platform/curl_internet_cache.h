@@ -83,11 +83,8 @@ class CurlInternetCache : public InternetCache {
   void Remember(Known& known, const std::string& url, CopyFacts facts);
   std::uint32_t ContentTypeNumber(const std::string& type);
   std::string CopyPath(const std::string& url) const;
-  // Whether this crawl fetched a copy of `url` (without looking at it).
-  bool KnownCopy(const std::string& url) const;
-  // The copy of `url` this crawl fetched, when it is still there; one that
-  // went away is forgotten, so that the URL is fetched again.
-  std::string FetchedCopy(const std::string& url);
+  // The copy of `url` this crawl fetched, when it is still there.
+  std::string FetchedCopy(const std::string& url) const;
 
   CurlCacheSettings settings_;
   std::unique_ptr<CacheWorker> worker_;
