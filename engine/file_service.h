@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrelin {
@@ -37,6 +38,16 @@ class FileService {
   // The effect of CopyFile followed by DeleteFile of the source, done as a
   // rename where the file system allows it.
   virtual bool MoveFile(const std::string& source, const std::string& destination) = 0;
+  // MoveFile for each pair (source, destination); true for each that moved.
+  // No pair's destination is another pair's source, so the moves may be
+  // done in any order, or several at once.
+  using FileMoves = std::vector<std::pair<std::string, std::string>>;
+  virtual std::vector<bool> MoveFiles(const FileMoves& moves) {
+    std::vector<bool> moved;
+    moved.reserve(moves.size());
+    for (const auto& [source, destination] : moves) moved.push_back(MoveFile(source, destination));
+    return moved;
+  }
   // Removes a file, read-only or not.
   virtual bool DeleteFile(const std::string& path) = 0;
 

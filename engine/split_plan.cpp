@@ -70,31 +70,54 @@ class SplitPlan {
   }
 
   // Does on disk what the walk planned: removes the files that were
-  // deleted or replaced, then moves each other file once. A move that fails
+  // deleted or replaced, then moves each other file once, a batch at a
+  // time (no move depends on another, see OrderMatters). A move that fails
   // is retried level by level, so the file stops where that split would.
   void Carry() {
     for (const PlannedFile& file : files_) {
       if (file.Deleted || file.Replaced) fso_.DeleteFile(PathOf(file.Original));
     }
+    FileService::FileMoves batch;
+    std::vector<const PlannedFile*> movers;
     for (const PlannedFile& file : files_) {
       if (!file.Moves()) continue;
-      const std::string original = PathOf(file.Original);
-      if (fso_.MoveFile(original, PathOf(hops_[file.LastHop].Location))) continue;
-      std::vector<std::uint32_t> chain;
-      for (std::uint32_t hop = file.LastHop; hop != kNone; hop = hops_[hop].Previous) {
-        chain.push_back(hops_[hop].Location);
-      }
-      if (chain.size() < 2) continue;
-      std::string from = original;
-      for (auto hop = chain.rbegin(); hop != chain.rend(); ++hop) {
-        std::string to = PathOf(*hop);
-        if (!fso_.MoveFile(from, to)) break;
-        from = std::move(to);
+      batch.emplace_back(PathOf(file.Original), PathOf(hops_[file.LastHop].Location));
+      movers.push_back(&file);
+      if (batch.size() == kMovesPerBatch) {
+        CarryBatch(batch, movers);
+        batch.clear();
+        movers.clear();
       }
     }
+    CarryBatch(batch, movers);
   }
 
  private:
+  // Enough moves for both threads of a batch to keep busy; few enough that
+  // the batch's paths take little memory however large the crawl.
+  static constexpr std::size_t kMovesPerBatch = 1024;
+
+  void CarryBatch(const FileService::FileMoves& batch, const std::vector<const PlannedFile*>& movers) {
+    if (batch.empty()) return;
+    const std::vector<bool> moved = fso_.MoveFiles(batch);
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      if (!moved[i]) MoveLevelByLevel(batch[i].first, *movers[i]);
+    }
+  }
+
+  void MoveLevelByLevel(std::string from, const PlannedFile& file) {
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t hop = file.LastHop; hop != kNone; hop = hops_[hop].Previous) {
+      chain.push_back(hops_[hop].Location);
+    }
+    if (chain.size() < 2) return;
+    for (auto hop = chain.rbegin(); hop != chain.rend(); ++hop) {
+      std::string to = PathOf(*hop);
+      if (!fso_.MoveFile(from, to)) break;
+      from = std::move(to);
+    }
+  }
+
   std::string PathOf(std::uint32_t location) const {
     return JoinPath(folders_[places_.At(location).Folder].Key, places_.NameOf(location));
   }

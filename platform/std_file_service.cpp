@@ -1,5 +1,7 @@
 #include "platform/std_file_service.h"
 
+#include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -9,8 +11,6 @@
 #include <signal.h>
 #include <stdio.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 #include "engine/paths.h"
 
@@ -36,7 +36,7 @@ constexpr std::string_view kPartialEnd = ".part";
 // the target's length (a target name may use all 255 bytes a name can have)
 // and is never one of the folder's own files.
 fs::path PartialName(const fs::path& target) {
-  static unsigned counter = 0;
+  static std::atomic<unsigned> counter{0};
   const std::string stem = std::string(kPartialStem) + std::to_string(::getpid()) + "-";
   fs::path partial;
   for (int attempt = 0; attempt < 1000; ++attempt) {

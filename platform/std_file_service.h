@@ -16,6 +16,7 @@ class StdFileService : public FileService {
   bool CopyFile(const std::string& source, const std::string& destination) override;
   bool LinkOrCopyFile(const std::string& source, const std::string& destination) override;
   bool MoveFile(const std::string& source, const std::string& destination) override;
+  std::vector<bool> MoveFiles(const FileMoves& moves) override;
   bool DeleteFile(const std::string& path) override;
   std::optional<std::vector<FolderEntry>> Files(const std::string& folder) override;
   std::optional<std::vector<FolderEntry>> SubFolders(const std::string& folder) override;

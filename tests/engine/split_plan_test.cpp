@@ -35,7 +35,8 @@ class SplitPlanTest : public test::SandboxedTest {
       return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
     };
     Tree files;
-    const int count = std::uniform_int_distribution<int>(1, 30)(random);
+    // Now and then enough files for the moves to run on two threads.
+    const int count = std::uniform_int_distribution<int>(1, random() % 10 == 0 ? 300 : 30)(random);
     for (int i = 0; i < count; ++i) {
       const int depth = std::uniform_int_distribution<int>(0, 3)(random);
       std::string name;

@@ -124,6 +124,23 @@ TEST_F(StdFileServiceTest, MovesReplaceMergeAndKeepOneName) {
   EXPECT_TRUE(fs::is_symlink(P("moved/sub/link")));
   EXPECT_EQ(Tree("moved"), (Files{"b.txt", "sub/b.txt", "sub/b.txt", "sub/c.txt"}));
   EXPECT_EQ(ReadFileAt("moved/b.txt"), "new a");
+  // A long list is moved on two threads; each answer stays with its move.
+  FileService::FileMoves batch;
+  for (int i = 0; i < 200; ++i) {
+    const std::string name = std::to_string(i);
+    if (i % 7 != 0) WriteFileAt("many/" + name, name);  // every seventh is missing
+    batch.emplace_back(P("many/" + name), P("moved/many/" + name));
+  }
+  fs::create_directory(P("moved/many"));
+  const std::vector<bool> moved = fso.MoveFiles(batch);
+  ASSERT_EQ(moved.size(), batch.size());
+  for (int i = 0; i < 200; ++i) {
+    EXPECT_EQ(moved[i], i % 7 != 0) << i;
+    if (moved[i]) {
+      EXPECT_EQ(ReadFileAt("moved/many/" + std::to_string(i)), std::to_string(i));
+    }
+  }
+  EXPECT_TRUE(Tree("many").empty());
 }
 
 TEST_F(StdFileServiceTest, TextFilesWriteReplaceAndAppend) {
