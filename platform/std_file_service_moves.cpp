@@ -28,7 +28,13 @@ std::vector<bool> StdFileService::MoveFiles(const FileMoves& moves) {
   };
   std::thread helper;
   try {
-    helper = std::thread(moveUntilNoneLeft);
+    helper = std::thread([&] {
+      try {
+        moveUntilNoneLeft();
+      } catch (...) {
+        // The move it held stays unmoved, which the caller handles.
+      }
+    });
   } catch (const std::system_error&) {
     // No thread to be had: this one does every move.
   }
