@@ -97,7 +97,8 @@ class SplitPlan {
   // the batch's paths take little memory however large the crawl.
   static constexpr std::size_t kMovesPerBatch = 1024;
 
-  void CarryBatch(const FileService::FileMoves& batch, const std::vector<const PlannedFile*>& movers) {
+  void CarryBatch(const FileService::FileMoves& batch,
+                  const std::vector<const PlannedFile*>& movers) {
     if (batch.empty()) return;
     const std::vector<bool> moved = fso_.MoveFiles(batch);
     for (std::size_t i = 0; i < batch.size(); ++i) {

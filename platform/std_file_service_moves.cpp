@@ -1,7 +1,9 @@
 // StdFileService::MoveFiles: the rebuild moves every file of a crawl once,
-// from the working folder into its folder. A rename waits for the disk's
-// bookkeeping more than for the processor, and the system lets two renames
-// overlap in part, so a second thread shortens a long list by about a third.
+// from the working folder into its folder, when nothing else runs. A rename
+// across folders holds the file system's rename lock for part of its work
+// only, so a second thread overlaps the rest: a list of a few thousand
+// moves takes about a third less time, for a little more processor time
+// (the waiting thread spins on the lock a while before it sleeps).
 #include <atomic>
 #include <system_error>
 #include <thread>
