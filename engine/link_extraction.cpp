@@ -25,17 +25,12 @@ constexpr std::size_t npos = std::string_view::npos;
 // byte lowers to an ASCII letter in any locale the program runs under.
 char LowerByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// First position at or after `from` where `token` (lower case) occurs in
-// `text`, ignoring letter case; npos when it does not occur.
-std::size_t FindIgnoringCase(std::string_view text, std::string_view token, std::size_t from) {
-  if (token.size() > text.size()) return npos;
-  const std::size_t last = text.size() - token.size();
-  for (std::size_t at = from; at <= last; ++at) {
-    std::size_t matched = 0;
-    while (matched < token.size() && LowerByte(text[at + matched]) == token[matched]) ++matched;
-    if (matched == token.size()) return at;
+// Whether `text` spells `name` (lower case), ignoring letter case.
+bool SpellsIgnoringCase(std::string_view text, std::string_view name) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (LowerByte(text[i]) != name[i]) return false;
   }
-  return npos;
+  return true;
 }
 
 bool EndsWithAny(std::string_view text, const std::vector<std::string>& types) {
@@ -46,11 +41,10 @@ bool EndsWithAny(std::string_view text, const std::vector<std::string>& types) {
 }
 
 // Finds the values of the link attributes one after another. The cursor only
-// moves forward and each token's next position is searched again only once
-// the cursor has passed it, so a whole page costs one walk over its text.
+// moves forward, so a whole page costs one walk over its text.
 class ValueScanner {
  public:
-  explicit ValueScanner(std::string_view text) : text_(text) { next_.fill(kUnknown); }
+  explicit ValueScanner(std::string_view text) : text_(text) {}
 
   // The next value, or false when the scan is over: no token is left, or
   // the value after the last token is not terminated within the text.
@@ -84,26 +78,29 @@ class ValueScanner {
   std::size_t Cursor() const { return cursor_; }
 
  private:
-  static constexpr std::size_t kUnknown = npos - 1;
-
+  // Where the first token that begins at or after the cursor begins. Every
+  // token ends with its only "=", so the walk stops at each "=" and looks at
+  // the letters before it; a token cannot span another one's "=", so the
+  // token that ends first also begins first.
   std::size_t NextTokenPosition() {
-    std::size_t best = npos;
-    for (std::size_t t = 0; t < kTokens.size(); ++t) {
-      if (next_[t] == kUnknown || (next_[t] != npos && next_[t] < cursor_)) {
-        next_[t] = FindIgnoringCase(text_, kTokens[t], cursor_);
-      }
-      if (next_[t] < best) {
-        best = next_[t];
-        tokenLength_ = kTokens[t].size();
+    for (std::size_t equals = text_.find('=', cursor_); equals != npos;
+         equals = text_.find('=', equals + 1)) {
+      for (const std::string_view token : kTokens) {
+        const std::size_t nameLength = token.size() - 1;
+        if (equals < cursor_ + nameLength) continue;  // it would begin before the cursor
+        const std::size_t at = equals - nameLength;
+        if (SpellsIgnoringCase(text_.substr(at, token.size()), token)) {
+          tokenLength_ = token.size();
+          return at;
+        }
       }
     }
-    return best;
+    return npos;
   }
 
   std::string_view text_;
   std::size_t cursor_ = 0;
   std::size_t tokenLength_ = 0;
-  std::array<std::size_t, kTokens.size()> next_;
 };
 
 // Cuts the value at the first "#", then "?", then "=".

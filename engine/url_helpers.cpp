@@ -76,20 +76,26 @@ std::string& NormalizeAttributes(std::string& pageText) {
 // replacement brings the underscores back, with any "-.,.-" the page had,
 // as "_". With no underscore left, folding the blanks themselves is the same
 // as turning them into underscores, folding those and turning them back.
+//
+// A "-.,.-" that is not an underscore's needs ".,." in the page itself, so a
+// page without it keeps its underscores as they are and skips the second
+// pass: a placeholder and an underscore both end with a byte that ends no
+// attribute name, so the blanks fold the same either way.
 std::string NormalizePageText(std::string_view pageText) {
+  const bool underscoresStay = pageText.find(".,.") == std::string_view::npos;
   std::string text;
-  text.reserve(pageText.size() + pageText.size() / 8);
+  text.reserve(pageText.size() + (underscoresStay ? 0 : pageText.size() / 8));
   for (const char c : pageText) {
     switch (c) {
       case '\'': text += '"'; break;
-      case '_': text += "-.,.-"; break;
+      case '_': text += underscoresStay ? "_" : "-.,.-"; break;
       case ' ':
         if (!EndsWithAttributeName(text)) text += ' ';
         break;
       default: text += c;
     }
   }
-  return ReplaceAll(text, "-.,.-", "_");
+  return underscoresStay ? text : ReplaceAll(text, "-.,.-", "_");
 }
 
 CacheRules CrawlCacheRules(const CrawlState& state, const CrawlOptions& options) {
