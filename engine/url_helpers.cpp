@@ -1,5 +1,6 @@
 #include "engine/url_helpers.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "engine/robots_rules.h"
@@ -83,18 +84,32 @@ std::string& NormalizeAttributes(std::string& pageText) {
 // attribute name, so the blanks fold the same either way.
 std::string NormalizePageText(std::string_view pageText) {
   const bool underscoresStay = pageText.find(".,.") == std::string_view::npos;
-  std::string text;
-  text.reserve(pageText.size() + (underscoresStay ? 0 : pageText.size() / 8));
+  const std::size_t underscores =
+      underscoresStay ? 0 : static_cast<std::size_t>(std::count(pageText.begin(), pageText.end(), '_'));
+  // Written through a pointer into room for the longest result: this runs
+  // over every page the crawl reads.
+  std::string text(pageText.size() + 4 * underscores, '\0');
+  char* const start = text.data();
+  char* out = start;
   for (const char c : pageText) {
     switch (c) {
-      case '\'': text += '"'; break;
-      case '_': text += underscoresStay ? "_" : "-.,.-"; break;
-      case ' ':
-        if (!EndsWithAttributeName(text)) text += ' ';
+      case '\'': *out++ = '"'; break;
+      case '_':
+        if (underscoresStay) {
+          *out++ = '_';
+        } else {
+          out = std::copy_n("-.,.-", 5, out);
+        }
         break;
-      default: text += c;
+      case ' ':
+        if (!EndsWithAttributeName(std::string_view(start, static_cast<std::size_t>(out - start)))) {
+          *out++ = ' ';
+        }
+        break;
+      default: *out++ = c;
     }
   }
+  text.resize(static_cast<std::size_t>(out - start));
   return underscoresStay ? text : ReplaceAll(text, "-.,.-", "_");
 }
 

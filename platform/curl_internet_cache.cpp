@@ -60,6 +60,7 @@ void CurlInternetCache::Forget() {
   fetchReadyUrl_.clear();
   sizeReadyUrl_.clear();
   fetchReady_.reset();
+  copyAtHandUrl_.clear();
 }
 
 std::string CurlInternetCache::CopyPath(const std::string& url) const {
@@ -76,7 +77,13 @@ std::string CurlInternetCache::FetchedCopy(const std::string& url) const {
 }
 
 bool CurlInternetCache::AwaitCopy(const std::string& url, int waitMs) {
-  if (!IsFetchable(url) || fetchReadyUrl_ == url || !FetchedCopy(url).empty()) return true;
+  copyAtHandUrl_.clear();
+  if (!IsFetchable(url) || fetchReadyUrl_ == url) return true;
+  if (std::string copy = FetchedCopy(url); !copy.empty()) {
+    copyAtHandUrl_ = url;
+    copyAtHand_ = std::move(copy);
+    return true;
+  }
   std::optional<FetchOutcome> outcome;
   if (fetchAsked_ != url) {
     fetchAsked_ = url;
@@ -91,6 +98,11 @@ bool CurlInternetCache::AwaitCopy(const std::string& url, int waitMs) {
 }
 
 std::string CurlInternetCache::DownloadToCacheFile(const std::string& url) {
+  if (copyAtHandUrl_ == url) {
+    copyAtHandUrl_.clear();
+    return std::move(copyAtHand_);
+  }
+  copyAtHandUrl_.clear();
   if (std::string copy = FetchedCopy(url); !copy.empty()) return copy;
   while (!AwaitCopy(url, kWaitWholly)) {
   }

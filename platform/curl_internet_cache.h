@@ -99,6 +99,11 @@ class CurlInternetCache : public InternetCache {
   std::string fetchReadyUrl_, sizeReadyUrl_;
   std::unique_ptr<FetchOutcome> fetchReady_;
   std::string sizeReady_;
+  // The copy AwaitCopy has just found at hand: the DownloadToCacheFile of
+  // the same URL that follows it answers with that path, without hashing
+  // the URL and looking at the file a second time. Any other call of the
+  // two lets it go.
+  std::string copyAtHandUrl_, copyAtHand_;
 };
 
 }  // namespace kestrelin
