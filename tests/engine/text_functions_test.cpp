@@ -36,6 +36,7 @@ TEST(UrlText, PageNormalizing) {
   ExpectEach({{"<img src = 'a.gif'>", "<img src=\"a.gif\">"},
               {"keep_under_scores", "keep_under_scores"}, {"the src of it", "the srcof it"},
               {"a -.,.- b", "a _ b"},  // the page's own escape text comes out as "_"
+              {"x-.,._y", "x_.,.-y"},  // and an underscore right after ".,." joins it
               {"<a href  =  \"x y.html\">", "<a href=\"x y.html\">"}},
              [](const std::string& s) { return NormalizePageText(s); });
 }
