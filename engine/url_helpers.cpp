@@ -80,8 +80,8 @@ std::string& NormalizeAttributes(std::string& pageText) {
 //
 // A "-.,.-" that is not an underscore's needs ".,." in the page itself, so a
 // page without it keeps its underscores as they are and skips the second
-// pass: a placeholder and an underscore both end with a byte that ends no
-// attribute name, so the blanks fold the same either way.
+// pass. The blanks fold the same either way: no byte of a placeholder or of
+// an underscore occurs in an attribute name.
 std::string NormalizePageText(std::string_view pageText) {
   const bool underscoresStay = pageText.find(".,.") == std::string_view::npos;
   const std::size_t underscores =
@@ -110,7 +110,8 @@ std::string NormalizePageText(std::string_view pageText) {
     }
   }
   text.resize(static_cast<std::size_t>(out - start));
-  return underscoresStay ? text : ReplaceAll(text, "-.,.-", "_");
+  if (underscoresStay) return text;
+  return ReplaceAll(text, "-.,.-", "_");
 }
 
 CacheRules CrawlCacheRules(const CrawlState& state, const CrawlOptions& options) {

@@ -101,8 +101,8 @@ class CurlInternetCache : public InternetCache {
   std::string sizeReady_;
   // The copy AwaitCopy has just found at hand: the DownloadToCacheFile of
   // the same URL that follows it answers with that path, without hashing
-  // the URL and looking at the file a second time. Any other call of the
-  // two lets it go.
+  // the URL and looking at the file a second time. Any other AwaitCopy or
+  // DownloadToCacheFile, and the start or end of a crawl, let it go.
   std::string copyAtHandUrl_, copyAtHand_;
 };
 
