@@ -28,9 +28,11 @@ std::vector<bool> StdFileService::MoveFiles(const FileMoves& moves) {
       moved[i] = MoveFile(moves[i].first, moves[i].second) ? 1 : 0;
     }
   };
-  std::thread helper;
+  // Joined however this thread leaves, an exception of its own move included:
+  // the helper works on this frame's list.
+  std::jthread helper;
   try {
-    helper = std::thread([&] {
+    helper = std::jthread([&] {
       try {
         moveUntilNoneLeft();
       } catch (...) {

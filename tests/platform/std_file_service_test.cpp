@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <stdexcept>
+#include <thread>
 
 #include "tests/support/sandbox.h"
 
@@ -141,6 +144,32 @@ TEST_F(StdFileServiceTest, MovesReplaceMergeAndKeepOneName) {
     }
   }
   EXPECT_TRUE(Tree("many").empty());
+}
+
+// A move that throws on the calling thread ends the list with its
+// exception, once the helper thread has done every move left.
+TEST_F(StdFileServiceTest, AMoveThrowingOnTheCallingThreadLeavesTheRestToTheHelper) {
+  struct ThrowingHere : StdFileService {
+    std::thread::id caller = std::this_thread::get_id();
+    std::atomic<bool> thrown{false};
+    bool MoveFile(const std::string& source, const std::string& destination) override {
+      if (std::this_thread::get_id() == caller) {
+        thrown = true;
+        throw std::runtime_error("no memory");
+      }
+      while (!thrown) std::this_thread::yield();  // the caller gets a move to throw on
+      return StdFileService::MoveFile(source, destination);
+    }
+  } throwing;
+  FileService::FileMoves batch;
+  for (int i = 0; i < 100; ++i) {
+    WriteFileAt("many/" + std::to_string(i), "x");
+    batch.emplace_back(P("many/" + std::to_string(i)), P("moved/" + std::to_string(i)));
+  }
+  fs::create_directory(P("moved"));
+  EXPECT_THROW(throwing.MoveFiles(batch), std::runtime_error);
+  EXPECT_EQ(Tree("many").size(), 1u);  // the one the caller held
+  EXPECT_EQ(Tree("moved").size(), 99u);
 }
 
 TEST_F(StdFileServiceTest, TextFilesWriteReplaceAndAppend) {
