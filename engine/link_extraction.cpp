@@ -208,13 +208,10 @@ std::string DecodeFolderPart(const std::string& link) {
   if (lastSlash == std::string::npos) return link;
   std::string decoded;
   decoded.reserve(link.size());
-  static constexpr char kHex[] = "0123456789ABCDEF";
   for (const char c : DecodeUrlText(std::string_view(link).substr(0, lastSlash + 1))) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7f) {
-      decoded += '%';
-      decoded += kHex[byte >> 4];
-      decoded += kHex[byte & 0x0f];
+      AppendPercentEscape(decoded, byte);
     } else {
       decoded += c;
     }

@@ -22,14 +22,11 @@ bool NeedsEscape(unsigned char c) {
 }
 
 std::string Escape(std::string_view text, bool alsoUrlMarks) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
     if (NeedsEscape(c) || (alsoUrlMarks && (c == '%' || c == '#' || c == '?'))) {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
+      AppendPercentEscape(out, c);
     } else {
       out += ch;
     }

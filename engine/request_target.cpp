@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "engine/url_decoding.h"
+
 namespace kestrelin {
 namespace {
 
@@ -25,7 +27,6 @@ bool MustEncode(std::string_view url, std::size_t at, std::size_t lastSlash, boo
 }  // namespace
 
 std::string RequestTarget(std::string_view url, bool keepMarks) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   const std::size_t separator = url.find("://");
   const std::size_t hostStart = separator == std::string_view::npos ? 0 : separator + 3;
   const std::size_t pathStart = std::min(url.find('/', hostStart), url.size());
@@ -34,10 +35,7 @@ std::string RequestTarget(std::string_view url, bool keepMarks) {
   out.reserve(url.size() + 16);
   for (std::size_t at = pathStart; at < url.size(); ++at) {
     if (MustEncode(url, at, lastSlash, keepMarks)) {
-      const auto byte = static_cast<unsigned char>(url[at]);
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0x0f];
+      AppendPercentEscape(out, static_cast<unsigned char>(url[at]));
     } else {
       out += url[at];
     }

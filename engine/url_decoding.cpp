@@ -51,4 +51,10 @@ std::string DecodeUrlText(std::string_view text) {
   return result;
 }
 
+void AppendPercentEscape(std::string& out, unsigned char byte) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const char escape[] = {'%', kHex[byte >> 4], kHex[byte & 0x0f]};
+  out.append(escape, sizeof escape);
+}
+
 }  // namespace kestrelin

@@ -1,17 +1,16 @@
 #include "platform/request_url.h"
 
+#include "engine/url_decoding.h"
+
 namespace kestrelin {
 
 std::string RequestUrl(std::string_view url) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(url.size());
   for (const char c : url) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte <= 0x20 || byte >= 0x7f) {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0x0f];
+      AppendPercentEscape(out, byte);
     } else {
       out += c;
     }
