@@ -206,6 +206,12 @@ bool PassesLinkTests(CrawlContext& ctx, const std::string& link, const std::stri
 std::string DecodeFolderPart(const std::string& link) {
   const std::size_t lastSlash = link.rfind('/');
   if (lastSlash == std::string::npos) return link;
+  // Most links have nothing to decode or escape: they stay as they are.
+  const auto untouched = [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return c != '%' && c != '+' && byte >= 0x20 && byte != 0x7f;
+  };
+  if (std::all_of(link.begin(), link.begin() + lastSlash + 1, untouched)) return link;
   std::string decoded;
   decoded.reserve(link.size());
   for (const char c : DecodeUrlText(std::string_view(link).substr(0, lastSlash + 1))) {

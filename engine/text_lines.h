@@ -12,11 +12,16 @@ namespace kestrelin {
 // view into `text`: no line is copied. A line ends at CR, at CR LF, and at a
 // lone LF when `lfEndsLine`. A final line without an end is visited; a text
 // that ends with a line end has no extra empty line after it.
+// Pages go through here whole, so a CR is looked for with `find` (memchr).
 template <typename Visit>
 void ForEachLine(std::string_view text, bool lfEndsLine, Visit&& visit) {
   std::size_t start = 0;
   std::size_t i = 0;
   while (i < text.size()) {
+    if (!lfEndsLine) {
+      i = text.find('\r', i);
+      if (i == std::string_view::npos) break;
+    }
     const char c = text[i];
     if (c == '\r' || (lfEndsLine && c == '\n')) {
       visit(text.substr(start, i - start));

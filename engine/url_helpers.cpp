@@ -1,6 +1,7 @@
 #include "engine/url_helpers.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 
 #include "engine/robots_rules.h"
@@ -32,6 +33,47 @@ bool EndsWithAttributeName(std::string_view text) {
     case 'e': return text.ends_with("value");
     default: return false;
   }
+}
+
+// 1 for the last byte of each name EndsWithAttributeName knows.
+constexpr std::array<unsigned char, 256> kMayEndAttributeName = [] {
+  std::array<unsigned char, 256> table{};
+  for (const char c : {'=', 'c', 'f', 'e'}) table[static_cast<unsigned char>(c)] = 1;
+  return table;
+}();
+
+// Each byte as the page text writes it: an apostrophe as a quote.
+constexpr std::array<char, 256> kWrittenAs = [] {
+  std::array<char, 256> table{};
+  for (int byte = 0; byte < 256; ++byte) table[byte] = static_cast<char>(byte);
+  table[static_cast<unsigned char>('\'')] = '"';
+  return table;
+}();
+
+// NormalizePageText for a page without ".,.": apostrophes become quotes and
+// the blanks after attribute names go, in one pass written through a
+// pointer (this runs over every page the crawl reads). Most blanks follow
+// no attribute name; only one after a byte that can end a name is looked
+// at closer, so the loop has no branch that depends on the text in
+// between.
+std::string NormalizeKeepingUnderscores(std::string_view pageText) {
+  std::string text(pageText.size(), '\0');
+  char* const start = text.data();
+  char* out = start;
+  unsigned char last = 0;  // the last byte written
+  for (const char c : pageText) {
+    const auto byte = static_cast<unsigned char>(c);
+    // Computed, not branched on: blanks are too frequent to guess.
+    const unsigned maybeFolded = static_cast<unsigned>(byte == ' ') & kMayEndAttributeName[last];
+    if (__builtin_expect(maybeFolded, 0) != 0 &&
+        EndsWithAttributeName(std::string_view(start, static_cast<std::size_t>(out - start)))) {
+      continue;
+    }
+    *out++ = kWrittenAs[byte];
+    last = static_cast<unsigned char>(kWrittenAs[byte]);
+  }
+  text.resize(static_cast<std::size_t>(out - start));
+  return text;
 }
 
 // Removes every run of `filler` that follows "src", "href", "value" or "=".
@@ -83,24 +125,15 @@ std::string& NormalizeAttributes(std::string& pageText) {
 // pass. The blanks fold the same either way: no byte of a placeholder or of
 // an underscore occurs in an attribute name.
 std::string NormalizePageText(std::string_view pageText) {
-  const bool underscoresStay = pageText.find(".,.") == std::string_view::npos;
-  const std::size_t underscores =
-      underscoresStay ? 0 : static_cast<std::size_t>(std::count(pageText.begin(), pageText.end(), '_'));
-  // Written through a pointer into room for the longest result: this runs
-  // over every page the crawl reads.
+  if (pageText.find(".,.") == std::string_view::npos) return NormalizeKeepingUnderscores(pageText);
+  const auto underscores = static_cast<std::size_t>(std::count(pageText.begin(), pageText.end(), '_'));
   std::string text(pageText.size() + 4 * underscores, '\0');
   char* const start = text.data();
   char* out = start;
   for (const char c : pageText) {
     switch (c) {
       case '\'': *out++ = '"'; break;
-      case '_':
-        if (underscoresStay) {
-          *out++ = '_';
-        } else {
-          out = std::copy_n("-.,.-", 5, out);
-        }
-        break;
+      case '_': out = std::copy_n("-.,.-", 5, out); break;
       case ' ':
         if (!EndsWithAttributeName(std::string_view(start, static_cast<std::size_t>(out - start)))) {
           *out++ = ' ';
@@ -110,7 +143,6 @@ std::string NormalizePageText(std::string_view pageText) {
     }
   }
   text.resize(static_cast<std::size_t>(out - start));
-  if (underscoresStay) return text;
   return ReplaceAll(text, "-.,.-", "_");
 }
 
