@@ -170,7 +170,7 @@ bool CrawlPage(CrawlContext& ctx, std::string& SavePath, std::string& URL, long 
   host.SetLineText(extractionLine, "Links obtained, redundant links removed, now downloading...");
   ShowLastLine(host);
 
-  lists.FetchAhead.HintBeforePass(ctx, fileIndex, pageIndex, options);
+  lists.FetchAhead.HintBeforePass(ctx, fileIndex, pageIndex, options, lists.Files);
   if (RunDownloadPass(ctx, fileIndex, pageIndex, URL, options)) return true;
 
   host.RemoveLine(extractionLine);

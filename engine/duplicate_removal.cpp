@@ -20,11 +20,19 @@ void RemoveDuplicatePageLinks(CrawlState& state) {
 GrowingLinkList::GrowingLinkList() : seen_(0, EntryHash{this}, EntryEqual{this}) {}
 
 std::size_t GrowingLinkList::EntryHash::operator()(std::size_t i) const {
-  return std::hash<std::string_view>{}((*list->links_)[i]);
+  return (*this)((*list->links_)[i]);
+}
+
+std::size_t GrowingLinkList::EntryHash::operator()(std::string_view link) const {
+  return std::hash<std::string_view>{}(link);
 }
 
 bool GrowingLinkList::EntryEqual::operator()(std::size_t a, std::size_t b) const {
   return (*list->links_)[a] == (*list->links_)[b];
+}
+
+bool GrowingLinkList::EntryEqual::operator()(std::string_view link, std::size_t i) const {
+  return link == (*list->links_)[i];
 }
 
 // Each entry is first put in its place among the kept ones, then kept
@@ -44,6 +52,12 @@ std::size_t GrowingLinkList::RemoveRepeats(std::vector<std::string>& links, std:
   links.resize(out);
   checked_ = out;
   return out;
+}
+
+bool GrowingLinkList::Contains(const std::vector<std::string>& links, std::string_view link) {
+  if (checked_ > links.size()) return false;  // the list was replaced since
+  links_ = &links;
+  return seen_.contains(link);
 }
 
 void GrowingLinkList::RemoveRepeatsByCount(std::vector<std::string>& links, long& count) {

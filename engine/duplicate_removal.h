@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -30,15 +31,24 @@ class GrowingLinkList {
   // Same effect as RemoveDuplicatePageLinks on (links, last index).
   void RemoveRepeatsByLastIndex(std::vector<std::string>& links, long& lastIndex);
 
+  // Whether `link` is an entry of `links` that a call above has checked.
+  bool Contains(const std::vector<std::string>& links, std::string_view link);
+
  private:
-  // Hash and equality of entries given by their index in *links_.
+  // Hash and equality of entries given by their index in *links_, or of a
+  // link looked up as it is.
   struct EntryHash {
+    using is_transparent = void;
     const GrowingLinkList* list;
     std::size_t operator()(std::size_t i) const;
+    std::size_t operator()(std::string_view link) const;
   };
   struct EntryEqual {
+    using is_transparent = void;
     const GrowingLinkList* list;
     bool operator()(std::size_t a, std::size_t b) const;
+    bool operator()(std::string_view link, std::size_t i) const;
+    bool operator()(std::size_t i, std::string_view link) const { return (*this)(link, i); }
   };
 
   std::size_t RemoveRepeats(std::vector<std::string>& links, std::size_t valid);

@@ -11,7 +11,7 @@
 namespace kestrelin {
 
 void FetchAheadPlan::HintBeforePass(CrawlContext& ctx, long fileIndex, long pageIndex,
-                                    const CrawlOptions& options) {
+                                    const CrawlOptions& options, GrowingLinkList& listed) {
   CrawlState& st = ctx.State;
   if (fileIndex < st.FileCount) {
     ctx.Cache.HintUpcoming(
@@ -24,7 +24,7 @@ void FetchAheadPlan::HintBeforePass(CrawlContext& ctx, long fileIndex, long page
     // under another one: its copy is not at hand, so it is not previewed.
     const std::string& link = st.PageLinks[p];
     if (link.find('\\') != std::string::npos) continue;
-    if (previewed_.insert(link).second) HintLinksOfPage(ctx, link, options);
+    if (previewed_.insert(link).second) HintLinksOfPage(ctx, link, options, listed);
   }
 }
 
@@ -42,7 +42,7 @@ void FetchAheadPlan::HintSizesBeforeExtraction(CrawlContext& ctx, const std::str
 // this spelling, so its copy comes from the cache without a request. Its
 // links are resolved against its own folder.
 void FetchAheadPlan::HintLinksOfPage(CrawlContext& ctx, const std::string& pageUrl,
-                                     const CrawlOptions& options) {
+                                     const CrawlOptions& options, GrowingLinkList& listed) {
   std::string cacheFile = DownloadToCache(ctx, pageUrl);
   const std::uint64_t copySize = ReadPageText(ctx.FSO, cacheFile, pageText_);
   if (copySize == 0) return;
@@ -59,7 +59,13 @@ void FetchAheadPlan::HintLinksOfPage(CrawlContext& ctx, const std::string& pageU
   }
   LinksPreview preview = PreviewLinks(ctx, folder, pageText_, options.NoDownload,
                                       options.OnlyDownload, options.NoGoUp, options.FollowExternal);
-  if (!preview.Links.empty()) ctx.Cache.HintUpcoming(preview.Links);
+  // A page repeats the links of the pages before it (menus, languages):
+  // only those not listed yet are news to the cache.
+  std::vector<std::string> unlisted;
+  for (const std::string& link : preview.Links) {
+    if (!listed.Contains(ctx.State.FileLinks, link)) unlisted.push_back(link);
+  }
+  if (!unlisted.empty()) ctx.Cache.HintUpcoming(unlisted);
   previews_[pageUrl] = {std::move(cacheFile), copySize, std::move(preview.Links),
                         pageText_.substr(preview.RestAt)};
 }

@@ -22,6 +22,7 @@
 
 #include "engine/crawl_context.h"
 #include "engine/crawl_options.h"
+#include "engine/duplicate_removal.h"
 
 namespace kestrelin {
 
@@ -33,9 +34,11 @@ class FetchAheadPlan {
   // Hints FileLinks from `fileIndex` to the end, then the links of the next
   // pages that have not been previewed yet; with the size limit on, whose
   // test asks the server, their size queries instead. No preview when only
-  // the first page is taken.
+  // the first page is taken. A previewed link that `listed` (the duplicate
+  // check of FileLinks) already holds is not hinted: it was fetched or
+  // hinted when it joined FileLinks.
   void HintBeforePass(CrawlContext& ctx, long fileIndex, long pageIndex,
-                      const CrawlOptions& options);
+                      const CrawlOptions& options, GrowingLinkList& listed);
 
   // With the size limit on, hints the size queries link extraction is about
   // to make for `pageText` (normalized) of `pageUrl`, so they run side by
@@ -60,7 +63,8 @@ class FetchAheadPlan {
                                            const std::string& cacheFile);
 
  private:
-  void HintLinksOfPage(CrawlContext& ctx, const std::string& pageUrl, const CrawlOptions& options);
+  void HintLinksOfPage(CrawlContext& ctx, const std::string& pageUrl, const CrawlOptions& options,
+                       GrowingLinkList& listed);
 
   std::unordered_set<std::string> previewed_;
   std::unordered_map<std::string, PreviewedPage> previews_;

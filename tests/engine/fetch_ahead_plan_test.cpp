@@ -25,9 +25,13 @@ class FileCache : public InternetCache {
     return it == copies.end() ? std::string() : it->second;
   }
   std::string ContentLengthHeader(const std::string&) override { return {}; }
+  void HintUpcoming(const Links& urls) override {
+    hinted.insert(hinted.end(), urls.begin(), urls.end());
+  }
 
   std::map<std::string, std::string> copies;
   Links asked;
+  Links hinted;
 };
 
 class FetchAheadPlanTest : public test::SandboxedTest {
@@ -40,6 +44,7 @@ class FetchAheadPlanTest : public test::SandboxedTest {
     st.PageFolder = "http://h/";
     st.FileLinks = {"http://h/x.gif", "http://h/a/p1.html", "http://h/b/p2.html"};
     st.FileCount = 3;
+    listed_.RemoveRepeatsByCount(st.FileLinks, st.FileCount);
     // A page spelt with "\\" is read under another spelling than it was
     // fetched with: previewing it would ask the server once more.
     st.PageLinks = {"http://h/index.html", "http://h/a/p1.html", "http://h/b/p2.html",
@@ -58,16 +63,19 @@ class FetchAheadPlanTest : public test::SandboxedTest {
 
   FileCache cache_;
   std::unique_ptr<test::CrawlTestContext> crawl_;
+  GrowingLinkList listed_;
 };
 
 // A kept preview stands in for reading the page again only for the copy
 // it was made from, once (never with the size limit on: the crawls with
-// and without fetching ahead give the same files then).
+// and without fetching ahead give the same files then). Of its links, only
+// those FileLinks lacks are hinted.
 TEST_F(FetchAheadPlanTest, APreviewIsTakenOnceAndOnlyForItsOwnCopy) {
   CrawlOptions options = {.RipPageOnly = 0, .NoGoUp = 0};  // every page, up levels too
   FetchAheadPlan plan;
-  plan.HintBeforePass(crawl_->Ctx, 3, 0, options);
+  plan.HintBeforePass(crawl_->Ctx, 3, 0, options, listed_);
   EXPECT_EQ(cache_.asked, (Links{"http://h/a/p1.html", "http://h/b/p2.html"}));
+  EXPECT_EQ(cache_.hinted, (Links{"http://h/a/one.gif", "http://h/two.gif"}));
   const std::string p1 = cache_.copies["http://h/a/p1.html"];
   const std::string p2 = cache_.copies["http://h/b/p2.html"];
   auto& ctx = crawl_->Ctx;
@@ -82,7 +90,7 @@ TEST_F(FetchAheadPlanTest, APreviewIsTakenOnceAndOnlyForItsOwnCopy) {
 
   // A copy fetched anew under its name since the preview, or gone, is read.
   FetchAheadPlan again;
-  again.HintBeforePass(ctx, 3, 0, options);
+  again.HintBeforePass(ctx, 3, 0, options, listed_);
   WriteFileAt("copies/0", "<img src=\"other.gif\">");
   std::filesystem::remove(p2);
   EXPECT_FALSE(again.TakePreview(ctx, "http://h/a/p1.html", p1));
