@@ -31,7 +31,8 @@ class GrowingLinkList {
   // Same effect as RemoveDuplicatePageLinks on (links, last index).
   void RemoveRepeatsByLastIndex(std::vector<std::string>& links, long& lastIndex);
 
-  // Whether `link` is an entry of `links` that a call above has checked.
+  // Whether `link` is an entry of `links` that a call above has checked;
+  // `links` is the list last passed to it, unchanged since.
   bool Contains(const std::vector<std::string>& links, std::string_view link);
 
  private:

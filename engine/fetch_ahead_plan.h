@@ -35,8 +35,8 @@ class FetchAheadPlan {
   // pages that have not been previewed yet; with the size limit on, whose
   // test asks the server, their size queries instead. No preview when only
   // the first page is taken. A previewed link that `listed` (the duplicate
-  // check of FileLinks) already holds is not hinted: it was fetched or
-  // hinted when it joined FileLinks.
+  // check of FileLinks, just run) already holds is not hinted: FileLinks
+  // before `fileIndex` was fetched, and the rest is hinted first.
   void HintBeforePass(CrawlContext& ctx, long fileIndex, long pageIndex,
                       const CrawlOptions& options, GrowingLinkList& listed);
 

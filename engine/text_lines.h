@@ -12,7 +12,7 @@ namespace kestrelin {
 // view into `text`: no line is copied. A line ends at CR, at CR LF, and at a
 // lone LF when `lfEndsLine`. A final line without an end is visited; a text
 // that ends with a line end has no extra empty line after it.
-// Pages go through here whole, so a CR is looked for with `find` (memchr).
+// Pages go through here whole, so a CR is looked for with `find`.
 template <typename Visit>
 void ForEachLine(std::string_view text, bool lfEndsLine, Visit&& visit) {
   std::size_t start = 0;

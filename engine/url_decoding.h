@@ -8,8 +8,7 @@ namespace kestrelin {
 // folder marker "%x%" passes through unchanged. One pass, no failure.
 std::string DecodeUrlText(std::string_view text);
 
-// Appends `byte` as "%" and two upper-case hex digits, the escape every
-// encoder of the crawl writes.
+// Appends `byte` as "%" and two upper-case hex digits.
 void AppendPercentEscape(std::string& out, unsigned char byte);
 
 }  // namespace kestrelin

@@ -24,6 +24,8 @@ std::size_t AfterSchemeSeparator(std::string_view url) {
   return sep + 3;
 }
 
+// The names are "src", "href", "value" and "=" alone; kMayEndAttributeName
+// below holds their last bytes and changes with them.
 bool EndsWithAttributeName(std::string_view text) {
   if (text.empty()) return false;
   switch (text.back()) {
@@ -35,14 +37,16 @@ bool EndsWithAttributeName(std::string_view text) {
   }
 }
 
-// 1 for the last byte of each name EndsWithAttributeName knows.
+// 1 for the last byte of each name EndsWithAttributeName knows: a blank
+// after any other byte stays.
 constexpr std::array<unsigned char, 256> kMayEndAttributeName = [] {
   std::array<unsigned char, 256> table{};
   for (const char c : {'=', 'c', 'f', 'e'}) table[static_cast<unsigned char>(c)] = 1;
   return table;
 }();
 
-// Each byte as the page text writes it: an apostrophe as a quote.
+// Each byte as the page text writes it: an apostrophe as a quote. A table,
+// where a comparison compiled to a branch on every byte.
 constexpr std::array<char, 256> kWrittenAs = [] {
   std::array<char, 256> table{};
   for (int byte = 0; byte < 256; ++byte) table[byte] = static_cast<char>(byte);
@@ -54,8 +58,7 @@ constexpr std::array<char, 256> kWrittenAs = [] {
 // the blanks after attribute names go, in one pass written through a
 // pointer (this runs over every page the crawl reads). Most blanks follow
 // no attribute name; only one after a byte that can end a name is looked
-// at closer, so the loop has no branch that depends on the text in
-// between.
+// at closer, so the loop's one branch is rarely taken and well guessed.
 std::string NormalizeKeepingUnderscores(std::string_view pageText) {
   std::string text(pageText.size(), '\0');
   char* const start = text.data();
@@ -63,11 +66,13 @@ std::string NormalizeKeepingUnderscores(std::string_view pageText) {
   unsigned char last = 0;  // the last byte written
   for (const char c : pageText) {
     const auto byte = static_cast<unsigned char>(c);
-    // Computed, not branched on: blanks are too frequent to guess.
+    // Both tests computed, then one branch: a branch on each blank alone
+    // would be guessed wrong too often.
     const unsigned maybeFolded = static_cast<unsigned>(byte == ' ') & kMayEndAttributeName[last];
-    if (__builtin_expect(maybeFolded, 0) != 0 &&
-        EndsWithAttributeName(std::string_view(start, static_cast<std::size_t>(out - start)))) {
-      continue;
+    if (maybeFolded != 0) [[unlikely]] {
+      if (EndsWithAttributeName(std::string_view(start, static_cast<std::size_t>(out - start)))) {
+        continue;
+      }
     }
     *out++ = kWrittenAs[byte];
     last = static_cast<unsigned char>(kWrittenAs[byte]);

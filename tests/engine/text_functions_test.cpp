@@ -37,7 +37,9 @@ TEST(UrlText, PageNormalizing) {
               {"keep_under_scores", "keep_under_scores"}, {"the src of it", "the srcof it"},
               {"a -.,.- b", "a _ b"},  // the page's own escape text comes out as "_"
               {"x-.,._y", "x_.,.-y"},  // and an underscore right after ".,." joins it
-              {"<a href  =  \"x y.html\">", "<a href=\"x y.html\">"}},
+              {"<a href  =  \"x y.html\">", "<a href=\"x y.html\">"},
+              // Blanks stay after other words, also ones ending as a name does.
+              {"= 'v' value  =x the  ref \xff src", "=\"v\" value=x the  ref \xff src"}},
              [](const std::string& s) { return NormalizePageText(s); });
 }
 
